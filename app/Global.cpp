@@ -1,0 +1,4 @@
+#include "Global.h"
+
+std::wstring AppTitle;
+std::wstring AppVersion;

@@ -1,0 +1,205 @@
+#include "Main.h"
+
+#include <string>
+
+#include "../common/Handles.h"
+#include "../common/WinText.h"
+#include "../log/ErrorLog.h"
+#include "../settings/INIModul.h"
+#include "Global.h"
+#include "ScanButton.h"
+#include "VersionText.h"
+#include "resource.h"
+
+namespace {
+
+// Layout at 96 dots per inch (15 twips to a pixel).
+constexpr SIZE MainClientSize = {181, 115};
+constexpr RECT ScanButtonBounds = {8, 16, 8 + 149, 16 + 83};
+constexpr int FontPoints = 12;
+constexpr DWORD MainStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX;
+
+// Resources that live as long as the main window.
+struct MainResources {
+  UniqueGdiObject formFont;
+  UniqueGdiObject buttonFont;
+  UniqueGdiObject buttonPicture;
+  HWND scanButton = nullptr;
+};
+MainResources Resources;
+
+HFONT CreateTahoma(HDC dc, int weight) {
+  LOGFONTW font = {};
+  font.lfHeight = -MulDiv(FontPoints, GetDeviceCaps(dc, LOGPIXELSY), 72);
+  font.lfWeight = weight;
+  font.lfCharSet = 0;
+  wcscpy_s(font.lfFaceName, L"Tahoma");
+  return CreateFontIndirectW(&font);
+}
+
+struct ProgramVersion {
+  unsigned major, minor, revision;
+};
+
+// The version block stores major, minor, 0, revision.
+ProgramVersion ReadProgramVersion() {
+  HRSRC info = FindResourceW(nullptr, MAKEINTRESOURCEW(VS_VERSION_INFO), MAKEINTRESOURCEW(16));
+  HGLOBAL loaded = info ? LoadResource(nullptr, info) : nullptr;
+  const BYTE* block = loaded ? static_cast<const BYTE*>(LockResource(loaded)) : nullptr;
+  if (!block) throw LastWin32Error();
+  // VS_VERSIONINFO: wLength, wValueLength, wType, L"VS_VERSION_INFO\0", padding to 32 bits, VS_FIXEDFILEINFO.
+  const size_t headerBytes = 3 * sizeof(WORD) + sizeof(L"VS_VERSION_INFO");
+  const size_t fixedOffset = (headerBytes + 3) & ~size_t(3);
+  const auto* fixed = reinterpret_cast<const VS_FIXEDFILEINFO*>(block + fixedOffset);
+  if (SizeofResource(nullptr, info) < fixedOffset + sizeof(VS_FIXEDFILEINFO) || fixed->dwSignature != 0xFEEF04BD)
+    throw AppError{ERROR_RESOURCE_DATA_NOT_FOUND, L"The program's version block is damaged."};
+  return {HIWORD(fixed->dwFileVersionMS), LOWORD(fixed->dwFileVersionMS), LOWORD(fixed->dwFileVersionLS)};
+}
+
+// Runs once, before the window is first shown. The title is in place before the
+// settings load, so it shows even when loading them fails.
+void MainFormLoad(HWND window) {
+  try {
+    AppTitle = ProductName;
+    const ProgramVersion version = ReadProgramVersion();
+    AppVersion = VersionText(version.major, version.minor, version.revision);
+    AppTitle = TitleText(AppTitle, AppVersion);
+    SetWindowTextW(window, AppTitle.c_str());
+    LoadConfig();
+  } catch (const AppError& error) {
+    LogError(error.Number, error.Description, L"Main_Form_Load");
+  } catch (const std::bad_alloc&) {
+    LogError(7, L"Out of memory", L"Main_Form_Load");
+  }
+}
+
+void CreateControls(HWND window, HINSTANCE instance) {
+  HDC dc = GetDC(window);
+  Resources.formFont.reset(CreateTahoma(dc, FW_NORMAL));
+  Resources.buttonFont.reset(CreateTahoma(dc, FW_BOLD));
+  ReleaseDC(window, dc);
+  Resources.buttonPicture.reset(
+      LoadImageW(instance, MAKEINTRESOURCEW(IDB_SCAN), IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION));
+
+  const RECT& b = ScanButtonBounds;
+  Resources.scanButton = CreateWindowExW(0, L"BUTTON", L"scan", WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_OWNERDRAW,
+                                         b.left, b.top, b.right - b.left, b.bottom - b.top, window,
+                                         reinterpret_cast<HMENU>(IDC_CMDZADUDUVUR), instance, nullptr);
+  if (Resources.scanButton) {
+    SendMessageW(Resources.scanButton, WM_SETFONT, reinterpret_cast<WPARAM>(Resources.buttonFont.get()), FALSE);
+    MakeEnterPressButton(Resources.scanButton);
+  }
+}
+
+// Closes every window of the program, this one included, without asking or saving anything.
+void CloseEveryWindow(HWND window) { DestroyWindow(window); }
+
+// The menu bar may take more room than the frame calculation assumed, so correct the
+// window size until the client area has exactly its designed size.
+void FitClientArea(HWND window) {
+  RECT client, frame;
+  GetClientRect(window, &client);
+  GetWindowRect(window, &frame);
+  const int dx = MainClientSize.cx - (client.right - client.left);
+  const int dy = MainClientSize.cy - (client.bottom - client.top);
+  if (dx != 0 || dy != 0)
+    SetWindowPos(window, nullptr, 0, 0, frame.right - frame.left + dx, frame.bottom - frame.top + dy,
+                 SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+void OnCommand(HWND window, WORD id) {
+  switch (id) {
+    case IDC_CMDZADUDUVUR:
+      // A press captures one image; the acquisition comes with the scan command.
+      break;
+    case IDM_OPTIONS:
+      // Opens the options dialog once it exists.
+      break;
+    case IDM_CLOSE:
+      CloseEveryWindow(window);
+      break;
+  }
+}
+
+LRESULT CALLBACK MainProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  switch (message) {
+    case WM_CREATE:
+      CreateControls(window, reinterpret_cast<const CREATESTRUCTW*>(lParam)->hInstance);
+      MainFormLoad(window);
+      return 0;
+    case WM_SETFOCUS:
+      if (Resources.scanButton) SetFocus(Resources.scanButton);
+      return 0;
+    case WM_GETFONT:
+      return reinterpret_cast<LRESULT>(Resources.formFont.get());
+    case WM_DRAWITEM: {
+      const auto* item = reinterpret_cast<const DRAWITEMSTRUCT*>(lParam);
+      if (item->CtlID != IDC_CMDZADUDUVUR) break;
+      DrawScanButton(*item, static_cast<HBITMAP>(Resources.buttonPicture.get()),
+                     static_cast<HFONT>(Resources.buttonFont.get()));
+      return TRUE;
+    }
+    case WM_COMMAND:
+      OnCommand(window, LOWORD(wParam));
+      return 0;
+    case WM_QUERYENDSESSION:
+      return TRUE;
+    case WM_ENDSESSION:
+      if (wParam) CloseEveryWindow(window);
+      return 0;
+    case WM_CLOSE:
+      CloseEveryWindow(window);
+      return 0;
+    case WM_DESTROY:
+      Resources.scanButton = nullptr;
+      PostQuitMessage(0);
+      return 0;
+    case WM_NCDESTROY:
+      Resources = MainResources();
+      break;
+  }
+  return DefWindowProcW(window, message, wParam, lParam);
+}
+
+bool RegisterMainClass(HINSTANCE instance) {
+  WNDCLASSEXW windowClass = {};
+  windowClass.cbSize = sizeof windowClass;
+  windowClass.lpfnWndProc = MainProc;
+  windowClass.hInstance = instance;
+  windowClass.hIcon = static_cast<HICON>(LoadImageW(instance, MAKEINTRESOURCEW(IDI_MAIN), IMAGE_ICON, 32, 32, 0));
+  windowClass.hIconSm = static_cast<HICON>(LoadImageW(instance, MAKEINTRESOURCEW(IDI_MAIN), IMAGE_ICON,
+                                                      GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON), 0));
+  windowClass.hCursor = LoadCursorW(nullptr, MAKEINTRESOURCEW(32512));
+  windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
+  windowClass.lpszClassName = MainClassName;
+  return RegisterClassExW(&windowClass) != 0;
+}
+
+}  // namespace
+
+HWND CreateMain(HINSTANCE instance) {
+  if (!RegisterMainClass(instance)) return nullptr;
+  HMENU menu = LoadMenuW(instance, MAKEINTRESOURCEW(IDM_MAIN));
+  RECT frame = {0, 0, MainClientSize.cx, MainClientSize.cy};
+  AdjustWindowRectEx(&frame, MainStyle, menu != nullptr, 0);
+  HWND window = CreateWindowExW(0, MainClassName, ProductName, MainStyle, CW_USEDEFAULT, CW_USEDEFAULT,
+                                frame.right - frame.left, frame.bottom - frame.top, nullptr, menu, instance, nullptr);
+  if (!window) {
+    if (menu) DestroyMenu(menu);
+    return nullptr;
+  }
+  FitClientArea(window);
+  return window;
+}
+
+int RunMessageLoop() {
+  MSG message;
+  for (;;) {
+    const BOOL result = GetMessageW(&message, nullptr, 0, 0);
+    // 0 is the quit message; -1 is a failure that would repeat for ever if ignored.
+    if (result == 0 || result == -1) break;
+    TranslateMessage(&message);
+    DispatchMessageW(&message);
+  }
+  return static_cast<int>(message.wParam);
+}

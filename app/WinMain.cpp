@@ -1,0 +1,23 @@
+// The program's entry: one running copy, one main window, its message loop.
+#include <windows.h>
+
+#include "../common/Handles.h"
+#include "Main.h"
+
+namespace {
+
+// Held for the whole run; a second copy finds it and ends before it reads or writes anything.
+constexpr wchar_t RunningCopyMutexName[] = L"Local\\Zembrolite.RunningCopy.6C2E5F0A";
+
+}  // namespace
+
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCommand) {
+  UniqueHandle runningCopy(CreateMutexW(nullptr, FALSE, RunningCopyMutexName));
+  if (GetLastError() == ERROR_ALREADY_EXISTS) return 0;
+
+  HWND main = CreateMain(instance);
+  if (!main) return 1;
+  ShowWindow(main, showCommand);
+  UpdateWindow(main);
+  return RunMessageLoop();
+}

@@ -1,0 +1,10 @@
+// Identifiers shared by the resource script and the code.
+#pragma once
+
+#define IDI_MAIN 1
+#define IDB_SCAN 101
+#define IDM_MAIN 102
+
+#define IDC_CMDZADUDUVUR 1001
+#define IDM_OPTIONS 2001
+#define IDM_CLOSE 2002

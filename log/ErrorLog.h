@@ -1,0 +1,15 @@
+// The error log: one line per trapped failure in "Logs\Error.log" below the program's folder,
+// moved aside under a dated name once it has grown beyond the size limit.
+#pragma once
+
+#include <string>
+
+// Appends one line; never fails and never raises.
+void LogError(long number, const std::wstring& description, const std::wstring& procedureName) noexcept;
+
+// The same into a given log folder (a text ending with "\"); LogError uses the program's own.
+void AppendErrorLine(const std::wstring& logFolder, long number, const std::wstring& description,
+                     const std::wstring& procedureName) noexcept;
+
+// The current local date and time in the general form of the user's regional settings.
+std::wstring NowText();

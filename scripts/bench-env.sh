@@ -1,0 +1,63 @@
+# Sourced by the bench scripts: the Wine prefix of the build folder, a display and a pinned locale.
+# bench_up creates what is missing; bench_down stops what bench_up started.
+
+bench_root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+export ZEMBROLITE_BUILD=${ZEMBROLITE_BUILD:-$bench_root/build}
+export WINEPREFIX=${WINEPREFIX:-$ZEMBROLITE_BUILD/wineprefix}
+export WINEARCH=win32
+export WINEDEBUG=${WINEDEBUG:--all}
+# No Mono or Gecko installers: the program needs neither.
+export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-mscoree,mshtml=}
+# Dates, times and numbers in the tests are those of US English ("12/7/2026 4:26:24 AM", "300.5").
+export LANG=en_US.UTF-8
+export LC_ALL=en_US.UTF-8
+
+bench_display_file=$ZEMBROLITE_BUILD/bench-display
+
+bench_start_display() {
+  if [ -n "${DISPLAY:-}" ] && xdpyinfo >/dev/null 2>&1; then
+    return 0
+  fi
+  if [ -f "$bench_display_file" ]; then
+    DISPLAY=$(cat "$bench_display_file")
+    export DISPLAY
+    if xdpyinfo >/dev/null 2>&1; then return 0; fi
+  fi
+  local n=90
+  while [ -e "/tmp/.X$n-lock" ] || [ -e "/tmp/.X11-unix/X$n" ]; do n=$((n + 1)); done
+  Xvfb ":$n" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
+  export DISPLAY=":$n"
+  for _ in $(seq 1 100); do
+    if xdpyinfo >/dev/null 2>&1; then
+      echo "$DISPLAY" >"$bench_display_file"
+      echo $! >"$bench_display_file.pid"
+      return 0
+    fi
+    sleep 0.1
+  done
+  echo "bench: Xvfb did not start on $DISPLAY" >&2
+  return 1
+}
+
+bench_make_prefix() {
+  if [ -f "$WINEPREFIX/system.reg" ]; then return 0; fi
+  mkdir -p "$WINEPREFIX"
+  wineboot -i >/dev/null 2>&1
+  wineserver -w
+  # Debian's Wine does not look in its own font folder for Tahoma; the prefix's Fonts folder it does.
+  cp /usr/share/wine/fonts/tahoma*.ttf "$WINEPREFIX/drive_c/windows/Fonts/" 2>/dev/null || true
+}
+
+bench_up() {
+  mkdir -p "$ZEMBROLITE_BUILD"
+  bench_start_display || return 1
+  bench_make_prefix || return 1
+}
+
+bench_down() {
+  wineserver -k 2>/dev/null || true
+  if [ -f "$bench_display_file.pid" ]; then
+    kill "$(cat "$bench_display_file.pid")" 2>/dev/null || true
+    rm -f "$bench_display_file.pid" "$bench_display_file"
+  fi
+}

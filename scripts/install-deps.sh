@@ -1,0 +1,36 @@
+#!/usr/bin/env bash
+# Installs every Debian package that building, running and testing Zembrolite needs.
+# Safe to run again: it only asks apt for what is missing.
+set -euo pipefail
+
+packages=(
+  cmake make g++ clang libclang-rt-14-dev
+  g++-mingw-w64-i686 mingw-w64-i686-dev binutils-mingw-w64-i686
+  wine wine32:i386 libwine:i386 fonts-wine
+  xvfb xauth x11-utils imagemagick
+  googletest
+  clang-format
+)
+
+missing=()
+for p in "${packages[@]}"; do
+  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
+    missing+=("$p")
+  fi
+done
+
+if [ ${#missing[@]} -eq 0 ]; then
+  exit 0
+fi
+
+if [ "$(id -u)" -ne 0 ]; then
+  echo "install-deps: missing packages (${missing[*]}); run as root" >&2
+  exit 1
+fi
+
+if ! dpkg --print-foreign-architectures | grep -qx i386; then
+  dpkg --add-architecture i386
+fi
+export DEBIAN_FRONTEND=noninteractive
+apt-get update -q
+apt-get install -y -q --no-install-recommends "${missing[@]}"

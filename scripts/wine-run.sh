@@ -1,0 +1,9 @@
+#!/usr/bin/env bash
+# Runs a Windows program in the bench: the build's Wine prefix, a display, a pinned locale.
+# Exits with the program's own exit code.
+set -u
+here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+# shellcheck source=bench-env.sh
+source "$here/bench-env.sh"
+bench_up >&2 || exit 125
+exec wine "$@"
