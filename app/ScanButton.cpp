@@ -7,6 +7,8 @@
 namespace {
 
 constexpr int PictureSize = 64;
+// The picture's lowest rows are plain face colour, so the caption may start on them.
+constexpr int CaptionTopInPicture = 58;
 
 void DrawPicture(HDC dc, HBITMAP picture, int left, int top) {
   if (!picture) return;
@@ -57,14 +59,21 @@ void DrawScanButton(const DRAWITEMSTRUCT& item, HBITMAP picture, HFONT captionFo
   SelectedObject font(dc, captionFont);
   SetBkMode(dc, TRANSPARENT);
   SetTextColor(dc, GetSysColor((item.itemState & ODS_DISABLED) ? COLOR_GRAYTEXT : COLOR_BTNTEXT));
-  RECT caption = {face.left + 2 + shift, face.top + 2 + PictureSize + shift, face.right - 2 + shift,
+  RECT caption = {face.left + 2 + shift, face.top + 2 + CaptionTopInPicture + shift, face.right - 2 + shift,
                   face.bottom - 2 + shift};
   const std::wstring text = WindowText(item.hwndItem);
-  DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &caption, DT_CENTER | DT_VCENTER | DT_SINGLELINE);
+  const UINT format = DT_CENTER | DT_VCENTER | DT_SINGLELINE;
+  DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &caption, format);
 
+  // The focus is shown around the caption, where it does not cross the picture.
   if ((item.itemState & ODS_FOCUS) && !(item.itemState & ODS_NOFOCUSRECT)) {
-    RECT focus = face;
-    InflateRect(&focus, -4, -4);
+    RECT focus = caption;
+    DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &focus, format | DT_CALCRECT);
+    const int textWidth = focus.right - focus.left;
+    focus.left = caption.left + ((caption.right - caption.left) - textWidth) / 2 - 2;
+    focus.right = focus.left + textWidth + 4;
+    focus.top = caption.top;
+    focus.bottom = caption.bottom;
     DrawFocusRect(dc, &focus);
   }
 }

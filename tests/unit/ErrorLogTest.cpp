@@ -1,0 +1,111 @@
+// The error log under US English, whose dates hold "/" and whose times hold ":".
+#include "../../log/ErrorLog.h"
+
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <algorithm>
+#include <regex>
+#include <vector>
+
+#include "TestFolders.h"
+
+namespace {
+
+std::vector<std::wstring> FilesIn(const std::wstring& folder) {
+  std::vector<std::wstring> names;
+  WIN32_FIND_DATAW found;
+  HANDLE search = FindFirstFileW((folder + L"\\*").c_str(), &found);
+  if (search == INVALID_HANDLE_VALUE) return names;
+  do {
+    if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) names.push_back(found.cFileName);
+  } while (FindNextFileW(search, &found));
+  FindClose(search);
+  return names;
+}
+
+class ErrorLogTest : public ::testing::Test {
+ protected:
+  void SetUp() override { logFolder = FreshTestFolder(L"logs") + L"\\Logs\\"; }
+
+  std::wstring logFile() const { return logFolder + L"Error.log"; }
+  std::string logText() const { return ReadFileBytes(logFile()); }
+
+  std::wstring logFolder;
+};
+
+const std::regex OneLine(
+    R"(^\d{1,2}/\d{1,2}/\d{4}( \d{1,2}:\d{2}:\d{2} [AP]M)? +13 +Type mismatch +LoadConfig\r\n$)");
+
+}  // namespace
+
+TEST_F(ErrorLogTest, FirstFailureCreatesFolderAndFileWithOneLine) {
+  AppendErrorLine(logFolder, 13, L"Type mismatch", L"LoadConfig");
+  EXPECT_TRUE(std::regex_match(logText(), OneLine)) << logText();
+}
+
+TEST_F(ErrorLogTest, EachCallAddsOneLineAtTheEnd) {
+  AppendErrorLine(logFolder, 13, L"Type mismatch", L"LoadConfig");
+  AppendErrorLine(logFolder, -2147221005, L"Invalid class string", L"Main_cmdZadudUVur_Click");
+  AppendErrorLine(logFolder, 6, L"", L"SaveConfig");
+  const std::string text = logText();
+  EXPECT_TRUE(std::regex_search(text, std::regex(R"(M +13 +Type mismatch +LoadConfig\r\n)")));
+  EXPECT_TRUE(std::regex_search(text, std::regex(R"( -2147221005 +Invalid class string +Main_cmdZadudUVur_Click\r\n)")));
+  EXPECT_TRUE(std::regex_search(text, std::regex(R"(M +6 +SaveConfig\r\n$)")));
+  EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 3);
+}
+
+TEST_F(ErrorLogTest, DescriptionIsWrittenInTheSystemCodePage) {
+  AppendErrorLine(logFolder, 1, L"Pfad nicht gefunden: \u00e4\u00f6\u00fc", L"fOptions_cmdOK_Click");
+  EXPECT_NE(logText().find("Pfad nicht gefunden: \xe4\xf6\xfc"), std::string::npos);
+}
+
+TEST_F(ErrorLogTest, LogOfExactlyTheLimitIsNotMoved) {
+  CreateDirectoryW(logFolder.c_str(), nullptr);
+  WriteFileBytes(logFile(), std::string(1000000, 'x'));
+  AppendErrorLine(logFolder, 13, L"Type mismatch", L"LoadConfig");
+  EXPECT_EQ(FilesIn(logFolder).size(), 1u);
+  EXPECT_GT(logText().size(), 1000000u);
+}
+
+TEST_F(ErrorLogTest, LogBeyondTheLimitIsMovedToADatedNameThatWindowsAccepts) {
+  CreateDirectoryW(logFolder.c_str(), nullptr);
+  WriteFileBytes(logFile(), std::string(1000001, 'x'));
+  AppendErrorLine(logFolder, 13, L"Type mismatch", L"LoadConfig");
+
+  EXPECT_TRUE(std::regex_match(logText(), OneLine)) << "the new log holds only the new line";
+  std::vector<std::wstring> archives;
+  for (const auto& name : FilesIn(logFolder))
+    if (name != L"Error.log") archives.push_back(name);
+  ASSERT_EQ(archives.size(), 1u);
+  const std::string archive(archives[0].begin(), archives[0].end());
+  EXPECT_TRUE(std::regex_match(archive, std::regex(R"(error\d{1,2}-\d{1,2}-\d{4}( \d{1,2}-\d{2}-\d{2} [AP]M)?\.log)")))
+      << archive;
+  EXPECT_EQ(ReadFileBytes(logFolder + archives[0]).size(), 1000001u);
+}
+
+TEST_F(ErrorLogTest, SecondCallAfterTheMoveAppendsToTheNewSmallLog) {
+  CreateDirectoryW(logFolder.c_str(), nullptr);
+  WriteFileBytes(logFile(), std::string(1000001, 'x'));
+  AppendErrorLine(logFolder, 13, L"Type mismatch", L"LoadConfig");
+  AppendErrorLine(logFolder, 6, L"Overflow", L"LoadConfig");
+  EXPECT_EQ(FilesIn(logFolder).size(), 2u);
+  const std::string text = logText();
+  EXPECT_LT(text.size(), 200u);
+  EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 2);
+}
+
+TEST_F(ErrorLogTest, MissingParentFolderLosesTheLineQuietly) {
+  const std::wstring unreachable = logFolder + L"no\\such\\folder\\";
+  AppendErrorLine(unreachable, 13, L"Type mismatch", L"LoadConfig");
+  EXPECT_FALSE(PathExists(unreachable));
+}
+
+TEST(LogError, WritesBelowTheProgramFolder) {
+  const std::wstring logs = TestExeFolder() + L"\\Logs";
+  RemoveTree(logs);
+  LogError(6, L"Overflow", L"LoadConfig");
+  const std::string text = ReadFileBytes(logs + L"\\Error.log");
+  EXPECT_TRUE(std::regex_search(text, std::regex(R"( 6 +Overflow +LoadConfig\r\n$)"))) << text;
+  RemoveTree(logs);
+}

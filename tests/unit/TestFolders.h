@@ -1,0 +1,17 @@
+// Folders and files for tests: fresh folders below the test executable, whole-file reads and writes.
+#pragma once
+
+#include <string>
+
+// The folder of the running test executable, without a trailing separator.
+std::wstring TestExeFolder();
+
+// Removes a folder with everything in it; no error when it is missing.
+void RemoveTree(const std::wstring& folder);
+
+// A new, empty folder below the test executable's folder named after the running test.
+std::wstring FreshTestFolder(const std::wstring& kind);
+
+std::string ReadFileBytes(const std::wstring& path);
+void WriteFileBytes(const std::wstring& path, const std::string& bytes);
+bool PathExists(const std::wstring& path);
