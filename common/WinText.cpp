@@ -39,12 +39,13 @@ std::wstring ProgramFolder() {
 AppError LastWin32Error() {
   const DWORD code = GetLastError();
   wchar_t* message = nullptr;
-  const DWORD length = FormatMessageW(
-      FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, code, 0,
-      reinterpret_cast<wchar_t*>(&message), 0, nullptr);
+  const DWORD length =
+      FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+                     nullptr, code, 0, reinterpret_cast<wchar_t*>(&message), 0, nullptr);
   std::wstring description = length ? std::wstring(message, length) : std::wstring();
   if (message) LocalFree(message);
-  while (!description.empty() && (description.back() == L'\n' || description.back() == L'\r' || description.back() == L' '))
+  while (!description.empty() &&
+         (description.back() == L'\n' || description.back() == L'\r' || description.back() == L' '))
     description.pop_back();
-  return {static_cast<long>(code), description};
+  return {static_cast<std::int32_t>(code), description};
 }

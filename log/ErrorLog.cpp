@@ -57,7 +57,7 @@ std::wstring NowText() {
                              midnight);
 }
 
-void AppendErrorLine(const std::wstring& logFolder, long number, const std::wstring& description,
+void AppendErrorLine(const std::wstring& logFolder, std::int32_t number, const std::wstring& description,
                      const std::wstring& procedureName) noexcept {
   try {
     const std::wstring logFile = logFolder + L"Error.log";
@@ -69,7 +69,7 @@ void AppendErrorLine(const std::wstring& logFolder, long number, const std::wstr
   }
 }
 
-void LogError(long number, const std::wstring& description, const std::wstring& procedureName) noexcept {
+void LogError(std::int32_t number, const std::wstring& description, const std::wstring& procedureName) noexcept {
   try {
     AppendErrorLine(ProgramFolder() + L"\\Logs\\", number, description, procedureName);
   } catch (...) {

@@ -2,13 +2,14 @@
 // moved aside under a dated name once it has grown beyond the size limit.
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 // Appends one line; never fails and never raises.
-void LogError(long number, const std::wstring& description, const std::wstring& procedureName) noexcept;
+void LogError(std::int32_t number, const std::wstring& description, const std::wstring& procedureName) noexcept;
 
 // The same into a given log folder (a text ending with "\"); LogError uses the program's own.
-void AppendErrorLine(const std::wstring& logFolder, long number, const std::wstring& description,
+void AppendErrorLine(const std::wstring& logFolder, std::int32_t number, const std::wstring& description,
                      const std::wstring& procedureName) noexcept;
 
 // The current local date and time in the general form of the user's regional settings.

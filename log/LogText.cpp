@@ -24,14 +24,14 @@ std::wstring GeneralDateTimeText(const std::wstring& shortDate, const std::wstri
   return isMidnight ? shortDate : shortDate + L" " + longTime;
 }
 
-std::wstring LogNumberText(long number) {
+std::wstring LogNumberText(std::int32_t number) {
   // Negate in 64 bits so that the most negative 32-bit value prints correctly.
   const long long value = number;
   const unsigned long long magnitude = value < 0 ? 0ULL - static_cast<unsigned long long>(value) : value;
   return (value < 0 ? L"-" : L" ") + std::to_wstring(magnitude) + L" ";
 }
 
-std::wstring LogLineText(const std::wstring& dateTime, long number, const std::wstring& description,
+std::wstring LogLineText(const std::wstring& dateTime, std::int32_t number, const std::wstring& description,
                          const std::wstring& procedureName) {
   std::wstring line;
   AppendInZone(line, dateTime);

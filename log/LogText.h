@@ -15,11 +15,11 @@ bool LogNeedsRollover(std::uint64_t logFileSize);
 std::wstring GeneralDateTimeText(const std::wstring& shortDate, const std::wstring& longTime, bool isMidnight);
 
 // A number as printed into the log: a blank or "-", the digits, one trailing blank.
-std::wstring LogNumberText(long number);
+std::wstring LogNumberText(std::int32_t number);
 
 // One log line, CR LF included. Each item starts at a print zone (columns 1, 15, 29, ...),
 // the first zone after the end of the item before it.
-std::wstring LogLineText(const std::wstring& dateTime, long number, const std::wstring& description,
+std::wstring LogLineText(const std::wstring& dateTime, std::int32_t number, const std::wstring& description,
                          const std::wstring& procedureName);
 
 // "error" & date and time & ".log", with every character that a Windows file name

@@ -9,8 +9,9 @@ export WINEDEBUG=${WINEDEBUG:--all}
 # No Mono or Gecko installers: the program needs neither.
 export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-mscoree,mshtml=}
 # Dates, times and numbers in the tests are those of US English ("12/7/2026 4:26:24 AM", "300.5").
+# Wine takes the locale from LANG; the LC_ variables would override it.
 export LANG=en_US.UTF-8
-export LC_ALL=en_US.UTF-8
+for bench_lc in $(env | grep -o '^LC_[A-Z_]*'); do unset "$bench_lc"; done
 
 bench_display_file=$ZEMBROLITE_BUILD/bench-display
 

@@ -63,7 +63,8 @@ void LoadConfigFrom(const std::wstring& filePath) {
       return GetIniValue(section, key, defaultValue, filePath, IniBufferSize);
     };
     ScanSettings.OutputFolder = read(L"Path", L"Path", L"");
-    ScanSettings.Resolution = ConvertOrDefault(read(L"Scanner", L"DPI", DefaultDpiText), TextToInt16, DefaultResolution);
+    ScanSettings.Resolution =
+        ConvertOrDefault(read(L"Scanner", L"DPI", DefaultDpiText), TextToInt16, DefaultResolution);
     ScanSettings.ColorTypeName = read(L"Scanner", L"ColorType", DefaultColorType);
     ScanSettings.UseExternalProgram =
         ConvertOrDefault(read(L"Scanner", L"IsArray", DefaultFlagText), TextToTruth, TruthFalse);

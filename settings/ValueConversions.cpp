@@ -10,9 +10,7 @@ namespace {
 // Some SDKs declare the text parameter without const; the conversions only read it.
 // The variant conversions of oleaut32 read the user's regional number format,
 // round halves to even and report overflow separately from a malformed text.
-AppError ConversionError(HRESULT result) {
-  return result == DISP_E_OVERFLOW ? OverflowError() : TypeMismatchError();
-}
+AppError ConversionError(HRESULT result) { return result == DISP_E_OVERFLOW ? OverflowError() : TypeMismatchError(); }
 
 }  // namespace
 

@@ -13,9 +13,7 @@ namespace {
 
 struct Rgba {
   std::uint8_t r, g, b, a;
-  bool operator<(const Rgba& o) const {
-    return std::tie(r, g, b, a) < std::tie(o.r, o.g, o.b, o.a);
-  }
+  bool operator<(const Rgba& o) const { return std::tie(r, g, b, a) < std::tie(o.r, o.g, o.b, o.a); }
 };
 
 struct Shape {
@@ -28,8 +26,7 @@ const std::vector<Shape> ScannerMotif = {
     {0.22, 0.06, 0.78, 0.56, {150, 150, 150, 255}},  // paper edge
     {0.24, 0.08, 0.76, 0.56, {255, 255, 255, 255}},  // paper
     {0.30, 0.16, 0.70, 0.20, {90, 110, 160, 255}},   // printed lines
-    {0.30, 0.26, 0.64, 0.30, {90, 110, 160, 255}},
-    {0.30, 0.36, 0.68, 0.40, {90, 110, 160, 255}},
+    {0.30, 0.26, 0.64, 0.30, {90, 110, 160, 255}},  {0.30, 0.36, 0.68, 0.40, {90, 110, 160, 255}},
     {0.06, 0.46, 0.94, 0.88, {52, 62, 80, 255}},     // body
     {0.08, 0.48, 0.92, 0.56, {118, 130, 150, 255}},  // lid
     {0.12, 0.62, 0.88, 0.68, {70, 220, 140, 255}},   // light bar under the glass

@@ -28,9 +28,7 @@ ProgramCopy::~ProgramCopy() {
   CloseHandle(process_);
 }
 
-void ProgramCopy::writeSettings(const std::string& contents) const {
-  WriteFileBytes(path(L"Settings.ini"), contents);
-}
+void ProgramCopy::writeSettings(const std::string& contents) const { WriteFileBytes(path(L"Settings.ini"), contents); }
 
 bool ProgramCopy::start() {
   std::wstring commandLine = L"\"" + path(L"Zembrolite.exe") + L"\"";
@@ -38,8 +36,8 @@ bool ProgramCopy::start() {
   startup.cb = sizeof startup;
   PROCESS_INFORMATION info = {};
   // The working folder is deliberately not the program's own: the program must find its files by itself.
-  if (!CreateProcessW(nullptr, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, TestExeFolder().c_str(),
-                      &startup, &info))
+  if (!CreateProcessW(nullptr, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, TestExeFolder().c_str(), &startup,
+                      &info))
     return false;
   CloseHandle(info.hThread);
   process_ = info.hProcess;

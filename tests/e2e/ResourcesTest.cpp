@@ -22,7 +22,8 @@ std::vector<BYTE> VersionBlock() {
 std::wstring VersionString(std::vector<BYTE>& block, const std::wstring& name) {
   void* value = nullptr;
   UINT length = 0;
-  if (!VerQueryValueW(block.data(), (L"\\StringFileInfo\\040704B0\\" + name).c_str(), &value, &length)) return L"<missing>";
+  if (!VerQueryValueW(block.data(), (L"\\StringFileInfo\\040704B0\\" + name).c_str(), &value, &length))
+    return L"<missing>";
   return static_cast<const wchar_t*>(value);
 }
 
@@ -66,8 +67,8 @@ TEST(Resources, VersionBlock) {
   struct Translation {
     WORD language, codePage;
   }* translation = nullptr;
-  ASSERT_TRUE(VerQueryValueW(block.data(), L"\\VarFileInfo\\Translation", reinterpret_cast<void**>(&translation),
-                             &length));
+  ASSERT_TRUE(
+      VerQueryValueW(block.data(), L"\\VarFileInfo\\Translation", reinterpret_cast<void**>(&translation), &length));
   EXPECT_EQ(translation->language, 0x0407);
   EXPECT_EQ(translation->codePage, 1200);
 }

@@ -89,9 +89,8 @@ extern "C" __declspec(dllexport) LRESULT CALLBACK ProbeGetMessage(int code, WPAR
       COPYDATASTRUCT data = {ProbeReportTag, static_cast<DWORD>((report.size() + 1) * sizeof(wchar_t)),
                              const_cast<wchar_t*>(report.c_str())};
       DWORD_PTR ignored = 0;
-      SendMessageTimeoutW(reinterpret_cast<HWND>(message->wParam), WM_COPYDATA,
-                          reinterpret_cast<WPARAM>(message->hwnd), reinterpret_cast<LPARAM>(&data), SMTO_BLOCK, 5000,
-                          &ignored);
+      SendMessageTimeoutW(reinterpret_cast<HWND>(message->wParam), WM_COPYDATA, reinterpret_cast<WPARAM>(message->hwnd),
+                          reinterpret_cast<LPARAM>(&data), SMTO_BLOCK, 5000, &ignored);
       message->message = WM_NULL;
     }
   }

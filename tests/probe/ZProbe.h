@@ -5,4 +5,4 @@
 // Posted to a window of the program; wParam is the window that receives the report.
 constexpr wchar_t ProbeQueryMessageName[] = L"Zembrolite.Probe.Query";
 constexpr unsigned long ProbeReportTag = 0x5A50524FUL;  // the COPYDATASTRUCT's dwData
-constexpr char ProbeHookExport[] = "ProbeGetMessage";  // exported undecorated
+constexpr char ProbeHookExport[] = "ProbeGetMessage";   // exported undecorated

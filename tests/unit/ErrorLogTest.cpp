@@ -34,8 +34,7 @@ class ErrorLogTest : public ::testing::Test {
   std::wstring logFolder;
 };
 
-const std::regex OneLine(
-    R"(^\d{1,2}/\d{1,2}/\d{4}( \d{1,2}:\d{2}:\d{2} [AP]M)? +13 +Type mismatch +LoadConfig\r\n$)");
+const std::regex OneLine(R"(^\d{1,2}/\d{1,2}/\d{4}( \d{1,2}:\d{2}:\d{2} [AP]M)? +13 +Type mismatch +LoadConfig\r\n$)");
 
 }  // namespace
 
@@ -50,7 +49,8 @@ TEST_F(ErrorLogTest, EachCallAddsOneLineAtTheEnd) {
   AppendErrorLine(logFolder, 6, L"", L"SaveConfig");
   const std::string text = logText();
   EXPECT_TRUE(std::regex_search(text, std::regex(R"(M +13 +Type mismatch +LoadConfig\r\n)")));
-  EXPECT_TRUE(std::regex_search(text, std::regex(R"( -2147221005 +Invalid class string +Main_cmdZadudUVur_Click\r\n)")));
+  EXPECT_TRUE(
+      std::regex_search(text, std::regex(R"( -2147221005 +Invalid class string +Main_cmdZadudUVur_Click\r\n)")));
   EXPECT_TRUE(std::regex_search(text, std::regex(R"(M +6 +SaveConfig\r\n$)")));
   EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 3);
 }

@@ -2,13 +2,13 @@
 
 #include <gtest/gtest.h>
 
-#include <climits>
+#include <cstdint>
 
 TEST(LogText, NumbersPrintWithSignPlaceAndTrailingBlank) {
   EXPECT_EQ(LogNumberText(13), L" 13 ");
   EXPECT_EQ(LogNumberText(0), L" 0 ");
   EXPECT_EQ(LogNumberText(-2147221005), L"-2147221005 ");
-  EXPECT_EQ(LogNumberText(LONG_MIN), L"-2147483648 ");
+  EXPECT_EQ(LogNumberText(INT32_MIN), L"-2147483648 ");
 }
 
 TEST(LogText, ItemsStartAtPrintZones) {

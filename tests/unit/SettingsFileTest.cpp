@@ -140,9 +140,10 @@ TEST_F(SettingsFileTest, FirstSaveCreatesTheFileWithKeysInOrder) {
   ScanSettings.ExternalProgramPath = L"C:\\Program Files\\Scan\\scan.exe";
   SaveConfigTo(iniPath);
   const std::string text = ReadFileBytes(iniPath);
-  EXPECT_TRUE(std::regex_search(text, std::regex(R"(\[Path\]\s+Path=C:\\Scans\\\s+\[Scanner\]\s+DPI=300\s+)"
-                                                 R"(ColorType=RGB\s+IsArray=0\s+ScanPath=C:\\Program Files\\Scan\\scan\.exe\s+)"
-                                                 R"(ScanUI=False\s*$)")))
+  EXPECT_TRUE(
+      std::regex_search(text, std::regex(R"(\[Path\]\s+Path=C:\\Scans\\\s+\[Scanner\]\s+DPI=300\s+)"
+                                         R"(ColorType=RGB\s+IsArray=0\s+ScanPath=C:\\Program Files\\Scan\\scan\.exe\s+)"
+                                         R"(ScanUI=False\s*$)")))
       << text;
 }
 

@@ -1,0 +1,14 @@
+#!/usr/bin/env bash
+# Configures and builds Zembrolite.exe, its test programs and the native checks.
+set -euo pipefail
+root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+build=${ZEMBROLITE_BUILD:-$root/build}
+jobs=$(nproc 2>/dev/null || echo 2)
+
+cmake -S "$root" -B "$build" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-i686.cmake" >/dev/null
+cmake --build "$build" -j "$jobs"
+
+# The logic without Win32, built natively with AddressSanitizer and UndefinedBehaviorSanitizer.
+cmake -S "$root" -B "$build/native" -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_C_COMPILER=clang \
+  -DZEMBROLITE_SANITIZE=ON >/dev/null
+cmake --build "$build/native" -j "$jobs"
