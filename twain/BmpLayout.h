@@ -1,0 +1,28 @@
+// The sizes of a packed device-independent bitmap and the file header that makes it a .bmp
+// file. Free of Win32; every size is checked against the signed 32-bit range.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+constexpr std::int32_t BitmapInfoHeaderBytes = 40;
+constexpr std::int32_t BitmapFileHeaderBytes = 14;
+
+struct DibLayout {
+  std::int32_t rowStride;         // bytes per row, a whole number of 32-bit words
+  std::int32_t pixelBytes;        // all rows, or the size the header gives for compressed data
+  std::int32_t colourTableBytes;  // colour masks and colour entries after the header
+  std::int32_t dibSize;           // header + colour table + pixels
+};
+
+// Reads the first 40 bytes of a packed DIB (BITMAPINFOHEADER). Returns false for a header that
+// no decoder could show (no width or height, an unknown bit count, a negative colour count) or
+// sizes beyond the signed 32-bit range.
+// Rows may be stored top-down (negative height); 16- and 32-bit images with bit-field
+// compression carry three colour masks after the header; compressed images take their pixel size
+// from the header.
+bool ComputeDibLayout(const std::uint8_t* header, DibLayout& layout);
+
+// The 14-byte BITMAPFILEHEADER for a DIB of this layout: "BM", the file size, two zero reserved
+// fields and the offset of the pixels.
+bool BuildFileHeader(const DibLayout& layout, std::uint8_t (&fileHeader)[BitmapFileHeaderBytes]);

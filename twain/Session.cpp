@@ -1,0 +1,79 @@
+// The manager connection: no manager -> manager open (message window exists) -> source open,
+// and back.
+#include <cstring>
+
+#include "../common/Handles.h"
+#include "../common/WinText.h"
+#include "Dsm.h"
+#include "Guarded.h"
+#include "mdlTwain.h"
+
+TW_IDENTITY AppIdentity;
+TW_IDENTITY SourceIdentity;
+HWND MessageWindow = nullptr;
+
+namespace {
+
+// Copies as many bytes as the text has characters; the zeroed record supplies the terminator.
+void CopyIdentityText(char (&field)[34], const std::wstring& text) {
+  const std::string ansi = ToAnsi(text);
+  std::memcpy(field, ansi.data(), ansi.size() < sizeof field - 1 ? ansi.size() : sizeof field - 1);
+}
+
+void RebuildAppIdentity() {
+  std::memset(&AppIdentity, 0, sizeof AppIdentity);
+  AppIdentity.Version.MajorNum = 1;
+  AppIdentity.Version.MinorNum = 0;
+  AppIdentity.Version.Language = TWLG_ENGLISH;
+  AppIdentity.Version.Country = TWCY_UNITEDKINGDOM;
+  AppIdentity.ProtocolMajor = 1;
+  AppIdentity.ProtocolMinor = 9;
+  AppIdentity.SupportedGroups = DG_CONTROL | DG_IMAGE;
+  CopyIdentityText(AppIdentity.Manufacturer, L"Qorv");
+  CopyIdentityText(AppIdentity.ProductFamily, L"QX Module");
+  CopyIdentityText(AppIdentity.ProductName, L"QX Module for TWAIN");
+}
+
+TW_UINT16 CallManager(TW_UINT16 dataType, TW_UINT16 message, TW_MEMREF data) {
+  return CallDsm(&AppIdentity, nullptr, DG_CONTROL, dataType, message, data);
+}
+
+}  // namespace
+
+std::int32_t OpenSourceManager() {
+  return Guarded([] {
+  // The system's dialog class; the window is never shown and has no procedure of ours.
+  UniqueWindow window(CreateWindowExA(0, "#32770", "TWAIN_MSG_WINDOW", 0, 10, 10, 150, 50, nullptr, nullptr,
+                                      nullptr, nullptr));
+  if (!window) return 1;
+  MessageWindow = window.get();
+  RebuildAppIdentity();
+  if (CallManager(DAT_PARENT, MSG_OPENDSM, &MessageWindow) != TWRC_SUCCESS) return 1;  // the window goes
+  window.release();  // now CloseSourceManager's to destroy
+  return 0;
+  });
+}
+
+std::int32_t CloseSourceManager() {
+  const TW_UINT16 closed = CallManager(DAT_PARENT, MSG_CLOSEDSM, &MessageWindow);
+  const bool destroyed = DestroyWindow(MessageWindow) != FALSE;
+  return closed == TWRC_SUCCESS && destroyed ? 0 : 1;
+}
+
+std::int32_t OpenDefaultSource() {
+  // An empty identity asks the manager for its current default source.
+  std::memset(&SourceIdentity, 0, sizeof SourceIdentity);
+  return CallManager(DAT_IDENTITY, MSG_OPENDS, &SourceIdentity) == TWRC_SUCCESS ? 0 : 1;
+}
+
+std::int32_t CloseSource() { return CallManager(DAT_IDENTITY, MSG_CLOSEDS, &SourceIdentity) == TWRC_SUCCESS ? 0 : 1; }
+
+std::int32_t SelectSource() {
+  return Guarded([] {
+  if (OpenSourceManager() != 0) return 1;
+  // Not cleared: the manager may preselect the source opened last.
+  const TW_UINT16 chosen = CallManager(DAT_IDENTITY, MSG_USERSELECT, &SourceIdentity);
+  const std::int32_t closed = CloseSourceManager();
+  return chosen == TWRC_SUCCESS && closed == 0 ? 0 : 1;
+  });
+}

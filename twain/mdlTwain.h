@@ -1,0 +1,38 @@
+// TWAIN acquisition: the session with the Data Source Manager and the default source,
+// capability values and the scan frame, and the writer of .bmp files.
+// Every procedure returns a status: 0 for success, 1 for failure; none lets an error escape.
+#pragma once
+
+#include <windows.h>
+
+#include <cstdint>
+#include <string>
+#include <variant>
+
+#include "Fix32.h"
+#include "TwainTypes.h"
+
+// Process-wide TWAIN state: one manager connection at a time.
+extern TW_IDENTITY AppIdentity;     // rebuilt before every manager open
+extern TW_IDENTITY SourceIdentity;  // cleared before every source open; names the source opened last
+extern HWND MessageWindow;          // hidden parent of the manager and the source
+
+// Session.
+std::int32_t OpenSourceManager();
+std::int32_t CloseSourceManager();
+std::int32_t OpenDefaultSource();
+std::int32_t CloseSource();
+// Lets the user choose the default source in the manager's own list.
+std::int32_t SelectSource();
+
+// A capability value as the callers hold it: a 16-bit or 32-bit integer or a 32-bit float.
+using CapabilityValue = std::variant<std::int16_t, std::int32_t, float>;
+
+// One-value capabilities and the scan frame of the open source.
+std::int32_t SetCapability(std::int32_t capability, std::int32_t itemType, CapabilityValue value);
+std::int32_t GetCapability(std::int32_t capability, CapabilityValue& value);
+std::int32_t SetImageLayout(float left, float top, float right, float bottom);
+
+// Writes the packed DIB in image to path as a .bmp file. The handle is released and the
+// variable set to null on every path. An existing file is replaced only by a complete new one.
+std::int32_t WriteDibToBmp(HGLOBAL& image, const std::wstring& path);
