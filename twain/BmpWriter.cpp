@@ -54,7 +54,8 @@ bool WriteAll(HANDLE file, const std::uint8_t* data, size_t length) {
 
 bool WriteBmpFile(const std::wstring& path, const std::uint8_t (&fileHeader)[BitmapFileHeaderBytes],
                   const std::uint8_t* dib, size_t dibSize) {
-  UniqueHandle file(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+  UniqueHandle file(
+      CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!file) return false;
   return WriteAll(file.get(), fileHeader, sizeof fileHeader) && WriteAll(file.get(), dib, dibSize) &&
          FlushFileBuffers(file.get());

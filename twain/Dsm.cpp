@@ -22,8 +22,8 @@ DsmEntryProc RealEntry() {
     // LOAD_WITH_ALTERED_SEARCH_PATH: the manager's own dependencies come from its folder too.
     Manager.module.reset(path.empty() ? nullptr : LoadLibraryExW(path.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH));
     if (Manager.module)
-      Manager.entry = reinterpret_cast<DsmEntryProc>(
-          reinterpret_cast<void*>(GetProcAddress(Manager.module.get(), "DSM_Entry")));
+      Manager.entry =
+          reinterpret_cast<DsmEntryProc>(reinterpret_cast<void*>(GetProcAddress(Manager.module.get(), "DSM_Entry")));
   }
   return Manager.entry;
 }

@@ -42,15 +42,15 @@ TW_UINT16 CallManager(TW_UINT16 dataType, TW_UINT16 message, TW_MEMREF data) {
 
 std::int32_t OpenSourceManager() {
   return Guarded([] {
-  // The system's dialog class; the window is never shown and has no procedure of ours.
-  UniqueWindow window(CreateWindowExA(0, "#32770", "TWAIN_MSG_WINDOW", 0, 10, 10, 150, 50, nullptr, nullptr,
-                                      nullptr, nullptr));
-  if (!window) return 1;
-  MessageWindow = window.get();
-  RebuildAppIdentity();
-  if (CallManager(DAT_PARENT, MSG_OPENDSM, &MessageWindow) != TWRC_SUCCESS) return 1;  // the window goes
-  window.release();  // now CloseSourceManager's to destroy
-  return 0;
+    // The system's dialog class; the window is never shown and has no procedure of ours.
+    UniqueWindow window(
+        CreateWindowExA(0, "#32770", "TWAIN_MSG_WINDOW", 0, 10, 10, 150, 50, nullptr, nullptr, nullptr, nullptr));
+    if (!window) return 1;
+    MessageWindow = window.get();
+    RebuildAppIdentity();
+    if (CallManager(DAT_PARENT, MSG_OPENDSM, &MessageWindow) != TWRC_SUCCESS) return 1;  // the window goes
+    window.release();  // now CloseSourceManager's to destroy
+    return 0;
   });
 }
 
@@ -70,10 +70,10 @@ std::int32_t CloseSource() { return CallManager(DAT_IDENTITY, MSG_CLOSEDS, &Sour
 
 std::int32_t SelectSource() {
   return Guarded([] {
-  if (OpenSourceManager() != 0) return 1;
-  // Not cleared: the manager may preselect the source opened last.
-  const TW_UINT16 chosen = CallManager(DAT_IDENTITY, MSG_USERSELECT, &SourceIdentity);
-  const std::int32_t closed = CloseSourceManager();
-  return chosen == TWRC_SUCCESS && closed == 0 ? 0 : 1;
+    if (OpenSourceManager() != 0) return 1;
+    // Not cleared: the manager may preselect the source opened last.
+    const TW_UINT16 chosen = CallManager(DAT_IDENTITY, MSG_USERSELECT, &SourceIdentity);
+    const std::int32_t closed = CloseSourceManager();
+    return chosen == TWRC_SUCCESS && closed == 0 ? 0 : 1;
   });
 }

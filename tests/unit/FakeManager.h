@@ -1,0 +1,66 @@
+// A scripted, in-process Data Source Manager for unit tests: it takes the real manager's place,
+// records every call with the bytes of its data and answers what the test scripted.
+#pragma once
+
+#include <windows.h>
+
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <tuple>
+#include <vector>
+
+#include "../../twain/TwainTypes.h"
+
+struct RecordedCall {
+  TW_IDENTITY* origin;
+  TW_IDENTITY* destination;
+  TW_IDENTITY originAtCall;  // the origin's bytes when the call was made
+  TW_UINT32 dataGroup;
+  TW_UINT16 dataType;
+  TW_UINT16 message;
+  TW_MEMREF data;
+  std::vector<std::uint8_t> dataBytes;       // the data record's bytes when the call was made
+  std::vector<std::uint8_t> containerBytes;  // for a capability set: the container's first 6 bytes
+  HGLOBAL container = nullptr;               // for a capability set or get: the container handle
+  TW_UINT16 answer = TWRC_SUCCESS;
+
+  bool is(TW_UINT32 dg, TW_UINT16 dat, TW_UINT16 msg) const {
+    return dataGroup == dg && dataType == dat && message == msg;
+  }
+};
+
+using Triplet = std::tuple<TW_UINT32, TW_UINT16, TW_UINT16>;
+// Answers one call; it may fill the data as a manager or source would.
+using ScriptedAnswer = std::function<TW_UINT16(TW_MEMREF data)>;
+
+class FakeManager {
+ public:
+  FakeManager();
+  ~FakeManager();
+  FakeManager(const FakeManager&) = delete;
+  FakeManager& operator=(const FakeManager&) = delete;
+
+  // Every later call of this triplet gets this return code, or runs this answer.
+  void answer(TW_UINT32 dg, TW_UINT16 dat, TW_UINT16 msg, TW_UINT16 returnCode);
+  void answer(TW_UINT32 dg, TW_UINT16 dat, TW_UINT16 msg, ScriptedAnswer answer);
+
+  const std::vector<RecordedCall>& calls() const { return calls_; }
+  // The triplets in calling order, as "DG/DAT/MSG" numbers.
+  std::vector<Triplet> triplets() const;
+  const RecordedCall* find(TW_UINT32 dg, TW_UINT16 dat, TW_UINT16 msg) const;
+
+ private:
+  static TW_UINT16 WINAPI Entry(TW_IDENTITY* origin, TW_IDENTITY* destination, TW_UINT32 dg, TW_UINT16 dat,
+                                TW_UINT16 msg, TW_MEMREF data);
+  TW_UINT16 handle(RecordedCall call);
+
+  std::vector<RecordedCall> calls_;
+  std::map<Triplet, ScriptedAnswer> answers_;
+};
+
+// A container as a source hands it back from a capability get.
+HGLOBAL MakeContainer(TW_UINT16 itemType, TW_UINT32 item, SIZE_T bytes = sizeof(TW_ONEVALUE));
+
+// True while a global-memory handle is still allocated.
+bool IsAllocated(HGLOBAL memory);
