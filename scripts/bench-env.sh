@@ -49,10 +49,19 @@ bench_make_prefix() {
   cp /usr/share/wine/fonts/tahoma*.ttf "$WINEPREFIX/drive_c/windows/Fonts/" 2>/dev/null || true
 }
 
+# Wine's manager looks for data sources at c:\windows\twain_32\sane.ds (and gphoto2.ds) only.
+bench_install_scanner() {
+  local scanner=$ZEMBROLITE_BUILD/bin/VirtualScanner.ds
+  [ -f "$scanner" ] || return 0
+  mkdir -p "$WINEPREFIX/drive_c/windows/twain_32"
+  cp -u "$scanner" "$WINEPREFIX/drive_c/windows/twain_32/sane.ds"
+}
+
 bench_up() {
   mkdir -p "$ZEMBROLITE_BUILD"
   bench_start_display || return 1
   bench_make_prefix || return 1
+  bench_install_scanner
 }
 
 bench_down() {

@@ -1,0 +1,28 @@
+// How tests steer the virtual scanner from outside its process: "VirtualScanner.ini" beside the
+// data source file, read at every call, and the call log "VirtualScanner.log" beside it.
+//
+//   [Fail]                      return codes to answer instead of doing the work
+//   IDENTITY.OPENDS=1           any call, by data type and message name
+//   CAPABILITY.SET.1118=1       a capability call for one capability (hex number)
+//   IMAGELAYOUT.SET.CC=10       the condition code that goes with a failure (default 1, TWCC_BUMMER)
+//   [Device]
+//   PhysicalWidth=8.5           inches
+//   PhysicalHeight=11.69
+//   [Log]
+//   Calls=1                     append one line per call to VirtualScanner.log
+#pragma once
+
+#include <string>
+
+#include "../twain/TwainTypes.h"
+
+// The name of a call for the control file and the log: "IDENTITY.OPENDS", "CAPABILITY.SET".
+std::string CallName(TW_UINT16 dataType, TW_UINT16 message);
+
+// The return code that the control file asks for this call, or -1 when the call should work.
+// For capability calls, capability selects the more specific key.
+int ScriptedFailure(const std::string& callName, int capability, TW_UINT16& conditionCode);
+
+double DeviceSetting(const char* key, double defaultValue);
+
+void LogCall(const std::string& line);

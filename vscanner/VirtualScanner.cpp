@@ -1,0 +1,305 @@
+// Zembrolite Virtual Scanner: a TWAIN data source for development and tests. It answers the
+// identity, open and close, the one-value capabilities that Zembrolite negotiates and the image
+// layout, clipping a frame to its flatbed of PhysicalWidth x PhysicalHeight inches.
+// Tests make any call fail through its control file (see ScannerControl.h).
+#include <windows.h>
+
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <map>
+#include <string>
+
+#include "../twain/Fix32.h"
+#include "../twain/TwainTypes.h"
+#include "ScannerControl.h"
+
+namespace {
+
+// The TWAIN states that a source walks through.
+enum class State { Loaded = 3, Open = 4, Enabled = 5, TransferReady = 6, Transferring = 7 };
+
+struct Capability {
+  TW_UINT16 itemType;
+  TW_UINT32 defaultItem;
+  TW_UINT32 currentItem;
+  bool readOnly;
+};
+
+struct Scanner {
+  State state = State::Loaded;
+  TW_IDENTITY application = {};
+  TW_UINT16 conditionCode = TWCC_SUCCESS;
+  std::map<TW_UINT16, Capability> capabilities;
+  TW_FRAME frame = {};
+};
+Scanner Source;
+
+TW_UINT32 FixItem(double value) {
+  TW_FIX32 fixed = {};
+  Fix32FromFloat(static_cast<float>(value), fixed);
+  return ItemFromFix32(fixed);
+}
+
+double ItemValue(const Capability& capability, TW_UINT32 item) {
+  if (capability.itemType == TWTY_FIX32) return FloatFromFix32(Fix32FromItem(item));
+  if (capability.itemType == TWTY_INT16) return static_cast<std::int16_t>(item & 0xFFFF);
+  return item & 0xFFFF;
+}
+
+double PhysicalWidth() { return DeviceSetting("PhysicalWidth", 8.5); }
+double PhysicalHeight() { return DeviceSetting("PhysicalHeight", 11.69); }
+
+TW_FRAME FullFrame() {
+  TW_FRAME frame = {};
+  Fix32FromFloat(static_cast<float>(PhysicalWidth()), frame.Right);
+  Fix32FromFloat(static_cast<float>(PhysicalHeight()), frame.Bottom);
+  return frame;
+}
+
+void ResetCapabilities() {
+  Source.capabilities = {
+      {CAP_XFERCOUNT, {TWTY_INT16, 0xFFFF, 0xFFFF, false}},
+      {ICAP_PIXELTYPE, {TWTY_UINT16, TWPT_RGB, TWPT_RGB, false}},
+      {ICAP_BITDEPTH, {TWTY_UINT16, 24, 24, false}},
+      {ICAP_UNITS, {TWTY_UINT16, TWUN_INCHES, TWUN_INCHES, false}},
+      {ICAP_XRESOLUTION, {TWTY_FIX32, FixItem(300), FixItem(300), false}},
+      {ICAP_YRESOLUTION, {TWTY_FIX32, FixItem(300), FixItem(300), false}},
+      {ICAP_PHYSICALWIDTH, {TWTY_FIX32, FixItem(PhysicalWidth()), FixItem(PhysicalWidth()), true}},
+      {ICAP_PHYSICALHEIGHT, {TWTY_FIX32, FixItem(PhysicalHeight()), FixItem(PhysicalHeight()), true}},
+  };
+  Source.frame = FullFrame();
+}
+
+void FillIdentity(TW_IDENTITY& identity) {
+  const TW_UINT32 id = identity.Id;  // the manager's number for this source stays
+  std::memset(&identity, 0, sizeof identity);
+  identity.Id = id;
+  identity.Version.MajorNum = 1;
+  identity.Version.MinorNum = 0;
+  identity.Version.Language = TWLG_ENGLISH;
+  identity.Version.Country = TWCY_UNITEDKINGDOM;
+  std::strcpy(identity.Version.Info, "1.0");
+  identity.ProtocolMajor = 1;
+  identity.ProtocolMinor = 9;
+  identity.SupportedGroups = DG_CONTROL | DG_IMAGE;
+  std::strcpy(identity.Manufacturer, "Zembrolite");
+  std::strcpy(identity.ProductFamily, "Virtual Scanner");
+  std::strcpy(identity.ProductName, "Zembrolite Virtual Scanner");
+}
+
+TW_UINT16 Fail(TW_UINT16 conditionCode) {
+  Source.conditionCode = conditionCode;
+  return TWRC_FAILURE;
+}
+
+// Whether the source accepts this value for the capability.
+bool Acceptable(TW_UINT16 cap, double value) {
+  switch (cap) {
+    case CAP_XFERCOUNT:
+      return value == -1 || value >= 1;
+    case ICAP_PIXELTYPE:
+      return value == TWPT_BW || value == TWPT_GRAY || value == TWPT_RGB;
+    case ICAP_BITDEPTH: {
+      const double pixelType =
+          ItemValue(Source.capabilities[ICAP_PIXELTYPE], Source.capabilities[ICAP_PIXELTYPE].currentItem);
+      return value == (pixelType == TWPT_BW ? 1 : pixelType == TWPT_GRAY ? 8 : 24);
+    }
+    case ICAP_UNITS:
+      return value == TWUN_INCHES;
+    case ICAP_XRESOLUTION:
+    case ICAP_YRESOLUTION:
+      return value >= 50 && value <= 1200;
+    default:
+      return false;
+  }
+}
+
+TW_UINT16 GetCapability(TW_CAPABILITY& record, bool defaultValue) {
+  auto found = Source.capabilities.find(record.Cap);
+  if (found == Source.capabilities.end()) return Fail(TWCC_BADCAP);
+  HGLOBAL container = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, sizeof(TW_ONEVALUE));
+  if (!container) return Fail(TWCC_LOWMEMORY);
+  auto* value = static_cast<TW_ONEVALUE*>(GlobalLock(container));
+  value->ItemType = found->second.itemType;
+  value->Item = defaultValue ? found->second.defaultItem : found->second.currentItem;
+  GlobalUnlock(container);
+  record.ConType = TWON_ONEVALUE;
+  record.hContainer = container;  // the application frees it
+  return TWRC_SUCCESS;
+}
+
+TW_UINT16 SetCapability(TW_CAPABILITY& record) {
+  auto found = Source.capabilities.find(record.Cap);
+  if (found == Source.capabilities.end()) return Fail(TWCC_BADCAP);
+  if (found->second.readOnly) return Fail(TWCC_BADCAP);
+  if (record.ConType != TWON_ONEVALUE || !record.hContainer) return Fail(TWCC_BADVALUE);
+  if (GlobalSize(record.hContainer) < sizeof(TW_ONEVALUE)) return Fail(TWCC_BADVALUE);
+  TW_ONEVALUE value = {};
+  const void* content = GlobalLock(record.hContainer);
+  if (!content) return Fail(TWCC_BADVALUE);
+  std::memcpy(&value, content, sizeof value);
+  GlobalUnlock(record.hContainer);  // the container stays the application's
+  if (value.ItemType != found->second.itemType) return Fail(TWCC_BADVALUE);
+  if (!Acceptable(record.Cap, ItemValue(found->second, value.Item))) return Fail(TWCC_BADVALUE);
+  found->second.currentItem = value.Item;
+  if (record.Cap == ICAP_PIXELTYPE) {
+    // A new pixel type brings its own bit depth.
+    const TW_UINT32 depth = value.Item == TWPT_BW ? 1 : value.Item == TWPT_GRAY ? 8 : 24;
+    Source.capabilities[ICAP_BITDEPTH].currentItem = depth;
+  }
+  return TWRC_SUCCESS;
+}
+
+TW_UINT16 CapabilityCall(TW_UINT16 message, TW_CAPABILITY& record) {
+  if (Source.state != State::Open) return Fail(TWCC_SEQERROR);
+  switch (message) {
+    case MSG_GET:
+    case MSG_GETCURRENT:
+      return GetCapability(record, false);
+    case MSG_GETDEFAULT:
+      return GetCapability(record, true);
+    case MSG_SET:
+      return SetCapability(record);
+    case MSG_RESET: {
+      auto found = Source.capabilities.find(record.Cap);
+      if (found == Source.capabilities.end()) return Fail(TWCC_BADCAP);
+      found->second.currentItem = found->second.defaultItem;
+      return GetCapability(record, false);
+    }
+    default:
+      return Fail(TWCC_BADPROTOCOL);
+  }
+}
+
+double Value(TW_FIX32 fixed) { return FloatFromFix32(fixed); }
+
+// A frame beyond the flatbed is clipped to it and answered with TWRC_CHECKSTATUS.
+TW_UINT16 SetLayout(TW_IMAGELAYOUT& layout) {
+  const double width = PhysicalWidth(), height = PhysicalHeight();
+  double left = Value(layout.Frame.Left), top = Value(layout.Frame.Top);
+  double right = Value(layout.Frame.Right), bottom = Value(layout.Frame.Bottom);
+  bool clipped = false;
+  auto clip = [&clipped](double& value, double limit) {
+    const double inside = value < 0 ? 0 : value > limit ? limit : value;
+    if (inside != value) clipped = true;
+    value = inside;
+  };
+  clip(left, width);
+  clip(right, width);
+  clip(top, height);
+  clip(bottom, height);
+  if (right <= left || bottom <= top) return Fail(TWCC_BADVALUE);
+  TW_FRAME frame = {};
+  Fix32FromFloat(static_cast<float>(left), frame.Left);
+  Fix32FromFloat(static_cast<float>(top), frame.Top);
+  Fix32FromFloat(static_cast<float>(right), frame.Right);
+  Fix32FromFloat(static_cast<float>(bottom), frame.Bottom);
+  Source.frame = frame;
+  layout.Frame = frame;
+  return clipped ? TWRC_CHECKSTATUS : TWRC_SUCCESS;
+}
+
+TW_UINT16 LayoutCall(TW_UINT16 message, TW_IMAGELAYOUT& layout) {
+  if (Source.state != State::Open) return Fail(TWCC_SEQERROR);
+  switch (message) {
+    case MSG_SET:
+      return SetLayout(layout);
+    case MSG_GET:
+    case MSG_GETCURRENT:
+      std::memset(&layout, 0, sizeof layout);
+      layout.Frame = Source.frame;
+      return TWRC_SUCCESS;
+    case MSG_GETDEFAULT:
+    case MSG_RESET:
+      std::memset(&layout, 0, sizeof layout);
+      layout.Frame = FullFrame();
+      if (message == MSG_RESET) Source.frame = layout.Frame;
+      return TWRC_SUCCESS;
+    default:
+      return Fail(TWCC_BADPROTOCOL);
+  }
+}
+
+TW_UINT16 IdentityCall(TW_IDENTITY* origin, TW_UINT16 message, TW_IDENTITY& identity) {
+  switch (message) {
+    case MSG_GET:
+      FillIdentity(identity);
+      return TWRC_SUCCESS;
+    case MSG_OPENDS:
+      if (Source.state != State::Loaded) return Fail(TWCC_SEQERROR);
+      if (origin) Source.application = *origin;
+      FillIdentity(identity);
+      ResetCapabilities();
+      Source.state = State::Open;
+      return TWRC_SUCCESS;
+    case MSG_CLOSEDS:
+      if (Source.state != State::Open) return Fail(TWCC_SEQERROR);
+      Source.state = State::Loaded;
+      return TWRC_SUCCESS;
+    default:
+      return Fail(TWCC_BADPROTOCOL);
+  }
+}
+
+TW_UINT16 Dispatch(TW_IDENTITY* origin, TW_UINT32 group, TW_UINT16 type, TW_UINT16 message, TW_MEMREF data) {
+  if (type == DAT_STATUS && message == MSG_GET && data) {
+    auto* status = static_cast<TW_STATUS*>(data);
+    status->ConditionCode = Source.conditionCode;
+    status->Reserved = 0;
+    Source.conditionCode = TWCC_SUCCESS;
+    return TWRC_SUCCESS;
+  }
+  if (!data) return Fail(TWCC_BADVALUE);
+  if (group == DG_CONTROL && type == DAT_IDENTITY)
+    return IdentityCall(origin, message, *static_cast<TW_IDENTITY*>(data));
+  if (group == DG_CONTROL && type == DAT_CAPABILITY) return CapabilityCall(message, *static_cast<TW_CAPABILITY*>(data));
+  if (group == DG_IMAGE && type == DAT_IMAGELAYOUT) return LayoutCall(message, *static_cast<TW_IMAGELAYOUT*>(data));
+  return Fail(TWCC_BADPROTOCOL);
+}
+
+std::string Describe(TW_UINT16 type, TW_UINT16 message, TW_MEMREF data) {
+  char text[128] = "";
+  if (type == DAT_CAPABILITY && data) {
+    const auto* record = static_cast<const TW_CAPABILITY*>(data);
+    std::snprintf(text, sizeof text, " cap=%04X", record->Cap);
+    std::string description = text;
+    if (message == MSG_SET && record->hContainer && GlobalSize(record->hContainer) >= sizeof(TW_ONEVALUE)) {
+      TW_ONEVALUE value = {};
+      std::memcpy(&value, GlobalLock(record->hContainer), sizeof value);
+      GlobalUnlock(record->hContainer);
+      std::snprintf(text, sizeof text, " type=%u item=%08lX", value.ItemType, static_cast<unsigned long>(value.Item));
+      description += text;
+    }
+    return description;
+  }
+  if (type == DAT_IMAGELAYOUT && data) {
+    const auto& f = static_cast<const TW_IMAGELAYOUT*>(data)->Frame;
+    std::snprintf(text, sizeof text, " frame=%.4f,%.4f,%.4f,%.4f", Value(f.Left), Value(f.Top), Value(f.Right),
+                  Value(f.Bottom));
+  }
+  return text;
+}
+
+}  // namespace
+
+extern "C" __declspec(dllexport) TW_UINT16 WINAPI
+    DS_Entry(TW_IDENTITY* origin, TW_UINT32 group, TW_UINT16 type, TW_UINT16 message, TW_MEMREF data) {
+  const std::string name = CallName(type, message);
+  const int capability = type == DAT_CAPABILITY && data ? static_cast<TW_CAPABILITY*>(data)->Cap : -1;
+  std::string line = name + Describe(type, message, data);
+  TW_UINT16 conditionCode = TWCC_SUCCESS;
+  const int scripted = type == DAT_STATUS ? -1 : ScriptedFailure(name, capability, conditionCode);
+  TW_UINT16 answer;
+  if (scripted >= 0) {
+    Source.conditionCode = conditionCode;
+    answer = static_cast<TW_UINT16>(scripted);
+    line += " (scripted)";
+  } else {
+    answer = Dispatch(origin, group, type, message, data);
+  }
+  char result[16];
+  std::snprintf(result, sizeof result, " -> %u", answer);
+  LogCall(line + result);
+  return answer;
+}
