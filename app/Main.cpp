@@ -8,6 +8,8 @@
 #include "../settings/INIModul.h"
 #include "Global.h"
 #include "ScanButton.h"
+#include "ScanCommand.h"
+#include "../twain/mdlTwain.h"
 #include "VersionText.h"
 #include "resource.h"
 
@@ -91,8 +93,27 @@ void CreateControls(HWND window, HINSTANCE instance) {
   }
 }
 
+// Set when the program is asked to close while a press is acquiring: the acquisition is ended
+// first, and the windows close when the press returns.
+bool ClosePending = false;
+
 // Closes every window of the program, this one included, without asking or saving anything.
-void CloseEveryWindow(HWND window) { DestroyWindow(window); }
+void CloseEveryWindow(HWND window) {
+  if (AcquisitionRunning()) {
+    ClosePending = true;
+    RequestTransferCancel();
+    return;
+  }
+  DestroyWindow(window);
+}
+
+void OnScan(HWND window) {
+  cmdZadudUVur_Click();
+  if (ClosePending) {
+    ClosePending = false;
+    CloseEveryWindow(window);
+  }
+}
 
 // The menu bar may take more room than the frame calculation assumed, so correct the
 // window size until the client area has exactly its designed size.
@@ -110,9 +131,11 @@ void FitClientArea(HWND window) {
 void OnCommand(HWND window, WORD id) {
   switch (id) {
     case IDC_CMDZADUDUVUR:
-      // A press captures one image; the acquisition comes with the scan command.
+      OnScan(window);
       break;
     case IDM_OPTIONS:
+      // A dialog loop of its own would starve the source's events while a press acquires.
+      if (AcquisitionRunning()) break;
       // Opens the options dialog once it exists.
       break;
     case IDM_CLOSE:

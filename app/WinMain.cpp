@@ -1,6 +1,7 @@
 // The program's entry: one running copy, one main window, its message loop.
 #include <windows.h>
 
+#include "../common/ComHandles.h"
 #include "../common/Handles.h"
 #include "Main.h"
 
@@ -15,6 +16,8 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCommand) {
   UniqueHandle runningCopy(CreateMutexW(nullptr, FALSE, RunningCopyMutexName));
   if (GetLastError() == ERROR_ALREADY_EXISTS) return 0;
 
+  // The UI thread is a single-threaded apartment: automation objects, shell dialogs.
+  ComApartment apartment;
   HWND main = CreateMain(instance);
   if (!main) return 1;
   ShowWindow(main, showCommand);

@@ -57,11 +57,22 @@ bench_install_scanner() {
   cp -u "$scanner" "$WINEPREFIX/drive_c/windows/twain_32/sane.ds"
 }
 
+# The image name provider is a COM server; registered again whenever it has been rebuilt.
+bench_register_namer() {
+  local namer=$ZEMBROLITE_BUILD/bin/ImageNameProvider.dll
+  local stamp=$WINEPREFIX/.namer-registered
+  [ -f "$namer" ] || return 0
+  if [ ! -f "$stamp" ] || [ "$namer" -nt "$stamp" ]; then
+    wine regsvr32 /s "$(winepath -w "$namer" 2>/dev/null)" >/dev/null 2>&1 </dev/null && touch "$stamp"
+  fi
+}
+
 bench_up() {
   mkdir -p "$ZEMBROLITE_BUILD"
   bench_start_display || return 1
   bench_make_prefix || return 1
   bench_install_scanner
+  bench_register_namer
 }
 
 bench_down() {

@@ -33,6 +33,23 @@ std::int32_t SetCapability(std::int32_t capability, std::int32_t itemType, Capab
 std::int32_t GetCapability(std::int32_t capability, CapabilityValue& value);
 std::int32_t SetImageLayout(float left, float top, float right, float bottom);
 
+// One image from the open source, with or without the source's own interface. Status 0 with a
+// handle: the caller owns the image. Status 0 with null: the source asked to be closed first.
+// Status 1: failure, nothing to free. The source is open on entry and on return.
+std::int32_t TransferImage(bool showUI, HGLOBAL& image);
+
+// Ends a running transfer as if the source had asked to be closed; the acquisition then
+// writes nothing. Used when the program closes while a source works.
+void RequestTransferCancel();
+bool TransferCancelRequested();
+void ClearTransferCancel();
+
+// One complete acquisition into a .bmp file at path. A right or bottom of 0 stands for the
+// source's whole physical extent.
+std::int32_t AcquireNoUI(float resolution, std::int32_t pixelType, float left, float top, float right, float bottom,
+                         const std::wstring& path);
+std::int32_t AcquireWithUI(const std::wstring& path);
+
 // Writes the packed DIB in image to path as a .bmp file. The handle is released and the
 // variable set to null on every path. An existing file is replaced only by a complete new one.
 std::int32_t WriteDibToBmp(HGLOBAL& image, const std::wstring& path);

@@ -129,6 +129,11 @@ double DeviceSetting(const char* key, double defaultValue) {
   return value.empty() ? defaultValue : std::atof(value.c_str());
 }
 
+std::string BehaviourSetting(const char* key, const char* defaultValue) {
+  const std::string value = ReadControl("Behaviour", key);
+  return value.empty() ? defaultValue : value;
+}
+
 void LogCall(const std::string& line) {
   if (ReadControl("Log", "Calls") != "1") return;
   HANDLE file = CreateFileA(Beside("VirtualScanner.log").c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE,

@@ -8,6 +8,10 @@
 //   [Device]
 //   PhysicalWidth=8.5           inches
 //   PhysicalHeight=11.69
+//   [Behaviour]
+//   Ready=transfer              without its interface: transfer (default), close (ask to be
+//                               closed before any transfer) or never (wait for ever)
+//   ReadyDelayMs=2000           how long the image takes to be ready
 //   [Log]
 //   Calls=1                     append one line per call to VirtualScanner.log
 #pragma once
@@ -24,5 +28,6 @@ std::string CallName(TW_UINT16 dataType, TW_UINT16 message);
 int ScriptedFailure(const std::string& callName, int capability, TW_UINT16& conditionCode);
 
 double DeviceSetting(const char* key, double defaultValue);
+std::string BehaviourSetting(const char* key, const char* defaultValue);
 
 void LogCall(const std::string& line);

@@ -1,10 +1,14 @@
 // Zembrolite Virtual Scanner: a TWAIN data source for development and tests. It answers the
 // identity, open and close, the one-value capabilities that Zembrolite negotiates and the image
-// layout, clipping a frame to its flatbed of PhysicalWidth x PhysicalHeight inches.
-// Tests make any call fail through its control file (see ScannerControl.h).
+// layout, clipping a frame to its flatbed of PhysicalWidth x PhysicalHeight inches, and delivers
+// a test pattern through a native transfer, with or without its own small dialog.
+// Tests steer it through its control file (see ScannerControl.h).
 #include <windows.h>
 
 #include <cmath>
+#include <cstdint>
+#include <cstdlib>
+#include <utility>
 #include <cstdio>
 #include <cstring>
 #include <map>
@@ -13,6 +17,7 @@
 #include "../twain/Fix32.h"
 #include "../twain/TwainTypes.h"
 #include "ScannerControl.h"
+#include "TestImage.h"
 
 namespace {
 
@@ -28,12 +33,19 @@ struct Capability {
 
 struct Scanner {
   State state = State::Loaded;
-  TW_IDENTITY application = {};
+  TW_IDENTITY self = {};         // as the manager numbered this source at its opening
+  TW_IDENTITY application = {};  // the application that opened it
+  bool viaInterface = false;     // the image was asked for in the source's own dialog
+  HWND dialog = nullptr;
+  UINT_PTR readyTimer = 0;
   TW_UINT16 conditionCode = TWCC_SUCCESS;
   std::map<TW_UINT16, Capability> capabilities;
   TW_FRAME frame = {};
 };
 Scanner Source;
+
+void StopReadyTimer();
+void CloseScannerDialog();
 
 TW_UINT32 FixItem(double value) {
   TW_FIX32 fixed = {};
@@ -47,8 +59,14 @@ double ItemValue(const Capability& capability, TW_UINT32 item) {
   return item & 0xFFFF;
 }
 
-double PhysicalWidth() { return DeviceSetting("PhysicalWidth", 8.5); }
-double PhysicalHeight() { return DeviceSetting("PhysicalHeight", 11.69); }
+// The flatbed's size as the source reports it: in fixed point, like every frame it compares with.
+double AsReported(double inches) {
+  TW_FIX32 fixed = {};
+  Fix32FromFloat(static_cast<float>(inches), fixed);
+  return FloatFromFix32(fixed);
+}
+double PhysicalWidth() { return AsReported(DeviceSetting("PhysicalWidth", 8.5)); }
+double PhysicalHeight() { return AsReported(DeviceSetting("PhysicalHeight", 11.69)); }
 
 TW_FRAME FullFrame() {
   TW_FRAME frame = {};
@@ -109,7 +127,7 @@ bool Acceptable(TW_UINT16 cap, double value) {
       return value == TWUN_INCHES;
     case ICAP_XRESOLUTION:
     case ICAP_YRESOLUTION:
-      return value >= 50 && value <= 1200;
+      return value >= 10 && value <= 2400;
     default:
       return false;
   }
@@ -230,12 +248,193 @@ TW_UINT16 IdentityCall(TW_IDENTITY* origin, TW_UINT16 message, TW_IDENTITY& iden
       if (Source.state != State::Loaded) return Fail(TWCC_SEQERROR);
       if (origin) Source.application = *origin;
       FillIdentity(identity);
+      Source.self = identity;
       ResetCapabilities();
       Source.state = State::Open;
       return TWRC_SUCCESS;
     case MSG_CLOSEDS:
-      if (Source.state != State::Open) return Fail(TWCC_SEQERROR);
+      // Closing ends whatever the application left behind, so the next opening starts afresh.
+      if (Source.state == State::Loaded) return Fail(TWCC_SEQERROR);
+      StopReadyTimer();
+      CloseScannerDialog();
       Source.state = State::Loaded;
+      return TWRC_SUCCESS;
+    default:
+      return Fail(TWCC_BADPROTOCOL);
+  }
+}
+
+// --- Events and transfer ---------------------------------------------------------------------
+
+using DsmEntryProc = TW_UINT16(WINAPI*)(TW_IDENTITY*, TW_IDENTITY*, TW_UINT32, TW_UINT16, TW_UINT16, TW_MEMREF);
+
+// Tells the application, through the manager that loaded this source, that an image is ready
+// or that the source wants to be closed.
+void Notify(TW_UINT16 message) {
+  HMODULE manager = GetModuleHandleA("twain_32.dll");
+  auto entry =
+      manager ? reinterpret_cast<DsmEntryProc>(reinterpret_cast<void*>(GetProcAddress(manager, "DSM_Entry"))) : nullptr;
+  LogCall(std::string("notify ") + (message == MSG_XFERREADY ? "XFERREADY" : "CLOSEDSREQ"));
+  if (message == MSG_XFERREADY) Source.state = State::TransferReady;
+  if (entry) entry(&Source.self, &Source.application, DG_CONTROL, DAT_NULL, message, nullptr);
+}
+
+void StopReadyTimer() {
+  if (Source.readyTimer) KillTimer(nullptr, Source.readyTimer);
+  Source.readyTimer = 0;
+}
+
+void NotifyAsConfigured() {
+  const std::string ready = BehaviourSetting("Ready", "transfer");
+  if (ready == "close")
+    Notify(MSG_CLOSEDSREQ);
+  else if (ready != "never")
+    Notify(MSG_XFERREADY);
+}
+
+void CALLBACK ReadyTimerFired(HWND, UINT, UINT_PTR, DWORD) {
+  StopReadyTimer();
+  if (Source.state == State::Enabled) NotifyAsConfigured();
+}
+
+constexpr int ScanButton = 101;
+constexpr int CancelButton = 102;
+constexpr wchar_t DialogClass[] = L"ZembroliteVirtualScannerUI";
+
+HINSTANCE ThisModule() {
+  HMODULE self = nullptr;
+  GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+                     reinterpret_cast<LPCWSTR>(&ThisModule), &self);
+  return self;
+}
+
+LRESULT CALLBACK DialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  switch (message) {
+    case WM_COMMAND:
+      if (LOWORD(wParam) == ScanButton && Source.state == State::Enabled) {
+        Source.viaInterface = true;
+        Notify(MSG_XFERREADY);
+      } else if (LOWORD(wParam) == CancelButton) {
+        Notify(MSG_CLOSEDSREQ);
+      }
+      return 0;
+    case WM_CLOSE:
+      // Closing the dialog asks the application to close the source; the window goes at the disable.
+      Notify(MSG_CLOSEDSREQ);
+      return 0;
+  }
+  return DefWindowProcW(window, message, wParam, lParam);
+}
+
+HWND CreateScannerDialog(HWND owner) {
+  WNDCLASSW windowClass = {};
+  windowClass.lpfnWndProc = DialogProc;
+  windowClass.hInstance = ThisModule();
+  windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
+  windowClass.hCursor = LoadCursorW(nullptr, MAKEINTRESOURCEW(32512));
+  windowClass.lpszClassName = DialogClass;
+  RegisterClassW(&windowClass);  // fails harmlessly when already registered
+  HWND dialog = CreateWindowExW(WS_EX_DLGMODALFRAME, DialogClass, L"Zembrolite Virtual Scanner",
+                                WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_VISIBLE, 200, 200, 260, 110,
+                                IsWindow(owner) ? owner : nullptr, nullptr, windowClass.hInstance, nullptr);
+  if (!dialog) return nullptr;
+  HFONT font = static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
+  for (const auto& button : {std::make_pair(ScanButton, L"Scan"), std::make_pair(CancelButton, L"Cancel")}) {
+    HWND control = CreateWindowExW(
+        0, L"BUTTON", button.second,
+        WS_CHILD | WS_VISIBLE | WS_TABSTOP | (button.first == ScanButton ? BS_DEFPUSHBUTTON : BS_PUSHBUTTON),
+        button.first == ScanButton ? 30 : 140, 30, 80, 26, dialog,
+        reinterpret_cast<HMENU>(static_cast<INT_PTR>(button.first)), windowClass.hInstance, nullptr);
+    SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+  }
+  return dialog;
+}
+
+void CloseScannerDialog() {
+  if (Source.dialog) DestroyWindow(Source.dialog);
+  Source.dialog = nullptr;
+}
+
+TW_UINT16 UserInterfaceCall(TW_UINT16 message, TW_USERINTERFACE& ui) {
+  switch (message) {
+    case MSG_ENABLEDS: {
+      if (Source.state != State::Open) return Fail(TWCC_SEQERROR);
+      Source.state = State::Enabled;
+      Source.viaInterface = false;
+      if (ui.ShowUI) {
+        Source.dialog = CreateScannerDialog(static_cast<HWND>(ui.hParent));
+        if (!Source.dialog) {
+          Source.state = State::Open;
+          return Fail(TWCC_LOWMEMORY);
+        }
+        return TWRC_SUCCESS;
+      }
+      const int delay = std::atoi(BehaviourSetting("ReadyDelayMs", "0").c_str());
+      if (delay > 0)
+        Source.readyTimer = SetTimer(nullptr, 0, static_cast<UINT>(delay), ReadyTimerFired);
+      else
+        NotifyAsConfigured();  // while the enable call is still running, as real sources do
+      return TWRC_SUCCESS;
+    }
+    case MSG_DISABLEDS:
+      // A strict source: pending transfers must be ended or discarded first.
+      if (Source.state != State::Enabled) return Fail(TWCC_SEQERROR);
+      StopReadyTimer();
+      CloseScannerDialog();
+      Source.state = State::Open;
+      return TWRC_SUCCESS;
+    default:
+      return Fail(TWCC_BADPROTOCOL);
+  }
+}
+
+TW_UINT16 EventCall(TW_EVENT& event) {
+  event.TWMessage = MSG_NULL;
+  if (Source.state < State::Enabled) return Fail(TWCC_SEQERROR);
+  MSG* message = static_cast<MSG*>(event.pEvent);
+  if (Source.dialog && message && IsDialogMessageW(Source.dialog, message)) return TWRC_DSEVENT;
+  return TWRC_NOTDSEVENT;
+}
+
+double CurrentValue(TW_UINT16 cap) {
+  const Capability& capability = Source.capabilities[cap];
+  return ItemValue(capability, capability.currentItem);
+}
+
+TW_UINT16 NativeTransfer(TW_UINT32& handle) {
+  if (Source.state != State::TransferReady) return Fail(TWCC_SEQERROR);
+  const double xDpi = CurrentValue(ICAP_XRESOLUTION), yDpi = CurrentValue(ICAP_YRESOLUTION);
+  const double width = Value(Source.frame.Right) - Value(Source.frame.Left);
+  const double height = Value(Source.frame.Bottom) - Value(Source.frame.Top);
+  HGLOBAL image = MakeTestImage(static_cast<std::int32_t>(std::lround(width * xDpi)),
+                                static_cast<std::int32_t>(std::lround(height * yDpi)),
+                                static_cast<int>(CurrentValue(ICAP_PIXELTYPE)), xDpi);
+  if (!image) return Fail(TWCC_LOWMEMORY);
+  handle = static_cast<TW_UINT32>(reinterpret_cast<std::uintptr_t>(image));  // now the application's
+  Source.state = State::Transferring;
+  return TWRC_XFERDONE;
+}
+
+TW_UINT16 PendingCall(TW_UINT16 message, TW_PENDINGXFERS& pending) {
+  switch (message) {
+    case MSG_ENDXFER:
+      if (Source.state != State::Transferring && Source.state != State::TransferReady) return Fail(TWCC_SEQERROR);
+      // Its own dialog could scan further pages: it keeps them pending, count unknown (-1).
+      if (Source.viaInterface) {
+        pending.Count = 0xFFFF;
+        Source.state = State::TransferReady;
+      } else {
+        pending.Count = 0;
+        Source.state = State::Enabled;
+      }
+      return TWRC_SUCCESS;
+    case MSG_RESET:
+      if (Source.state != State::TransferReady) return Fail(TWCC_SEQERROR);
+      pending.Count = 0;
+      Source.state = State::Enabled;
+      return TWRC_SUCCESS;
+    case MSG_GET:
+      pending.Count = Source.state == State::TransferReady || Source.state == State::Transferring ? 0xFFFF : 0;
       return TWRC_SUCCESS;
     default:
       return Fail(TWCC_BADPROTOCOL);
@@ -255,6 +454,14 @@ TW_UINT16 Dispatch(TW_IDENTITY* origin, TW_UINT32 group, TW_UINT16 type, TW_UINT
     return IdentityCall(origin, message, *static_cast<TW_IDENTITY*>(data));
   if (group == DG_CONTROL && type == DAT_CAPABILITY) return CapabilityCall(message, *static_cast<TW_CAPABILITY*>(data));
   if (group == DG_IMAGE && type == DAT_IMAGELAYOUT) return LayoutCall(message, *static_cast<TW_IMAGELAYOUT*>(data));
+  if (group == DG_CONTROL && type == DAT_USERINTERFACE)
+    return UserInterfaceCall(message, *static_cast<TW_USERINTERFACE*>(data));
+  if (group == DG_CONTROL && type == DAT_EVENT && message == MSG_PROCESSEVENT)
+    return EventCall(*static_cast<TW_EVENT*>(data));
+  if (group == DG_IMAGE && type == DAT_IMAGENATIVEXFER && message == MSG_GET)
+    return NativeTransfer(*static_cast<TW_UINT32*>(data));
+  if (group == DG_CONTROL && type == DAT_PENDINGXFERS)
+    return PendingCall(message, *static_cast<TW_PENDINGXFERS*>(data));
   return Fail(TWCC_BADPROTOCOL);
 }
 
@@ -298,6 +505,8 @@ extern "C" __declspec(dllexport) TW_UINT16 WINAPI
   } else {
     answer = Dispatch(origin, group, type, message, data);
   }
+  // Every message of the application passes by here; only those that concern the source are logged.
+  if (type == DAT_EVENT && answer == TWRC_NOTDSEVENT) return answer;
   char result[16];
   std::snprintf(result, sizeof result, " -> %u", answer);
   LogCall(line + result);

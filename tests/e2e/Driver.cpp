@@ -10,12 +10,7 @@ ProgramCopy::ProgramCopy() { prepare(L""); }
 ProgramCopy::ProgramCopy(const std::wstring& suffix) { prepare(suffix); }
 
 void ProgramCopy::prepare(const std::wstring& suffix) {
-  folder_ = FreshTestFolder(L"runs");
-  if (!suffix.empty()) {
-    folder_ += L"." + suffix;
-    RemoveTree(folder_);
-    CreateDirectoryW(folder_.c_str(), nullptr);
-  }
+  folder_ = FreshTestFolder(L"runs", suffix);
   CopyFileW((TestExeFolder() + L"\\Zembrolite.exe").c_str(), path(L"Zembrolite.exe").c_str(), FALSE);
 }
 
@@ -213,4 +208,15 @@ COLORREF ScreenColourAt(HWND window, int x, int y) {
   const COLORREF colour = GetPixel(screen, point.x, point.y);
   ReleaseDC(nullptr, screen);
   return colour;
+}
+
+void PressScan(HWND mainWindow) {
+  const auto children = Children(mainWindow);
+  if (!children.empty()) PostMessageW(children[0], BM_CLICK, 0, 0);
+}
+
+HWND FindProcessWindow(DWORD processId, const std::wstring& className) {
+  for (HWND window : WindowsOfProcess(processId))
+    if (ClassOf(window) == className && IsWindowVisible(window)) return window;
+  return nullptr;
 }

@@ -58,5 +58,22 @@ ProbeReport Probe(HWND target);
 // The menu command whose item text is text, looked up through the probe; 0 when missing.
 UINT MenuCommandId(const ProbeReport& report, const std::wstring& text);
 
+// Presses the scan button as a click would, without waiting for the press to end.
+void PressScan(HWND mainWindow);
+
+// Polls until condition holds or the timeout passes; the result is the condition's last value.
+template <typename Condition>
+bool WaitUntil(Condition condition, DWORD timeoutMs = 15000) {
+  const DWORD start = GetTickCount();
+  while (!condition()) {
+    if (GetTickCount() - start > timeoutMs) return condition();
+    Sleep(50);
+  }
+  return true;
+}
+
+// A shown window of the process with this class, or null.
+HWND FindProcessWindow(DWORD processId, const std::wstring& className);
+
 // The colour on the screen at a point of a window's client area.
 COLORREF ScreenColourAt(HWND window, int x, int y);

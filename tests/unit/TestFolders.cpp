@@ -32,14 +32,15 @@ void RemoveTree(const std::wstring& folder) {
   RemoveDirectoryW(folder.c_str());
 }
 
-std::wstring FreshTestFolder(const std::wstring& kind) {
+std::wstring FreshTestFolder(const std::wstring& kind, const std::wstring& suffix) {
   const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
   std::string name = info ? std::string(info->test_suite_name()) + "." + info->name() : "outside-a-test";
   for (char& c : name)
     if (c == '/' || c == '\\' || c == ':') c = '_';
   const std::wstring root = TestExeFolder() + L"\\" + kind;
   CreateDirectoryW(root.c_str(), nullptr);
-  const std::wstring folder = root + L"\\" + std::wstring(name.begin(), name.end());
+  const std::wstring folder =
+      root + L"\\" + std::wstring(name.begin(), name.end()) + (suffix.empty() ? L"" : L"." + suffix);
   RemoveTree(folder);
   CreateDirectoryW(folder.c_str(), nullptr);
   return folder;

@@ -9,8 +9,9 @@ std::wstring TestExeFolder();
 // Removes a folder with everything in it; no error when it is missing.
 void RemoveTree(const std::wstring& folder);
 
-// A new, empty folder below the test executable's folder named after the running test.
-std::wstring FreshTestFolder(const std::wstring& kind);
+// A new, empty folder below the test executable's folder named after the running test, with
+// an optional suffix for further folders of the same test.
+std::wstring FreshTestFolder(const std::wstring& kind, const std::wstring& suffix = L"");
 
 std::string ReadFileBytes(const std::wstring& path);
 void WriteFileBytes(const std::wstring& path, const std::string& bytes);

@@ -7,15 +7,10 @@
 #include <thread>
 
 #include "../../twain/mdlTwain.h"
+#include "Bench.h"
 #include "TestFolders.h"
 
 namespace {
-
-std::wstring ScannerFolder() {
-  wchar_t windows[MAX_PATH];
-  GetWindowsDirectoryW(windows, MAX_PATH);
-  return std::wstring(windows) + L"\\twain_32\\";
-}
 
 std::wstring ControlFile() { return ScannerFolder() + L"VirtualScanner.ini"; }
 

@@ -1,0 +1,80 @@
+#include "ScanCommand.h"
+
+#include <windows.h>
+
+#include <new>
+
+#include "../common/AppError.h"
+#include "../common/Handles.h"
+#include "../common/WinText.h"
+#include "../log/ErrorLog.h"
+#include "../settings/INIModul.h"
+#include "../twain/mdlTwain.h"
+#include "ImageNameProvider.h"
+#include "ScanText.h"
+
+namespace {
+
+bool Acquiring = false;
+
+// Marks the acquisition as running for one scope.
+class AcquisitionScope {
+ public:
+  AcquisitionScope() { Acquiring = true; }
+  ~AcquisitionScope() { Acquiring = false; }
+  AcquisitionScope(const AcquisitionScope&) = delete;
+  AcquisitionScope& operator=(const AcquisitionScope&) = delete;
+};
+
+// Starts the external program with its window shown normally and given the focus; it is not
+// waited for.
+void StartExternalProgram(std::wstring commandLine) {
+  STARTUPINFOW startup = {};
+  startup.cb = sizeof startup;
+  startup.dwFlags = STARTF_USESHOWWINDOW;
+  startup.wShowWindow = SW_SHOWNORMAL;
+  PROCESS_INFORMATION started = {};
+  if (!CreateProcessW(nullptr, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &started))
+    throw LastWin32Error();
+  UniqueHandle process(started.hProcess);
+  UniqueHandle thread(started.hThread);
+}
+
+void ScanWithExternalProgram() {
+  const std::wstring name = WithoutDots(NextImageName());
+  StartExternalProgram(ExternalCommandLine(ScanSettings.ExternalProgramPath, ScanSettings.OutputFolder, name));
+}
+
+void ScanWithSourceInterface() {
+  const std::wstring path = ImagePath(ScanSettings.OutputFolder, NextImageName());
+  AcquisitionScope running;
+  AcquireWithUI(path);  // failures show only in the status, which changes nothing here
+}
+
+void ScanWithFixedSettings() {
+  const std::int32_t pixelType = PixelTypeFor(ScanSettings.ColorTypeName);
+  const std::wstring path = ImagePath(ScanSettings.OutputFolder, NextImageName());
+  AcquisitionScope running;
+  AcquireNoUI(static_cast<float>(ScanSettings.Resolution), pixelType, 0, 0, 0, 0, path);
+}
+
+}  // namespace
+
+bool AcquisitionRunning() { return Acquiring; }
+
+void cmdZadudUVur_Click() {
+  // The source's events are pumped below an acquisition; a second one would share its records.
+  if (Acquiring) return;
+  try {
+    if (ScanSettings.UseExternalProgram != 0)
+      ScanWithExternalProgram();
+    else if (ScanSettings.ShowSourceUI != 0)
+      ScanWithSourceInterface();
+    else
+      ScanWithFixedSettings();
+  } catch (const AppError& error) {
+    LogError(error.Number, error.Description, L"Main_cmdZadudUVur_Click");
+  } catch (const std::bad_alloc&) {
+    LogError(7, L"Out of memory", L"Main_cmdZadudUVur_Click");
+  }
+}

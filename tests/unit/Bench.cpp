@@ -1,0 +1,54 @@
+#include "Bench.h"
+
+#include "TestFolders.h"
+
+namespace {
+
+const wchar_t ProviderTestKey[] = L"Software\\Zembrolite\\ImageNameProvider\\Test";
+
+void SetProviderValue(const wchar_t* name, DWORD type, const void* data, DWORD size) {
+  ClearProviderAnswers();
+  HKEY key = nullptr;
+  if (RegCreateKeyExW(HKEY_CURRENT_USER, ProviderTestKey, 0, nullptr, 0, KEY_WRITE, nullptr, &key, nullptr) !=
+      ERROR_SUCCESS)
+    return;
+  RegSetValueExW(key, name, 0, type, static_cast<const BYTE*>(data), size);
+  RegCloseKey(key);
+}
+
+}  // namespace
+
+std::wstring ScannerFolder() {
+  wchar_t windows[MAX_PATH];
+  GetWindowsDirectoryW(windows, MAX_PATH);
+  return std::wstring(windows) + L"\\twain_32\\";
+}
+
+void WriteScannerControl(const std::string& contents) {
+  WriteFileBytes(ScannerFolder() + L"VirtualScanner.ini", contents);
+}
+
+std::string ScannerCallLog() { return ReadFileBytes(ScannerFolder() + L"VirtualScanner.log"); }
+
+void ResetScanner() {
+  WriteScannerControl("[Log]\r\nCalls=1\r\n");
+  DeleteFileW((ScannerFolder() + L"VirtualScanner.log").c_str());
+}
+
+void RemoveScannerControl() {
+  DeleteFileW((ScannerFolder() + L"VirtualScanner.ini").c_str());
+  DeleteFileW((ScannerFolder() + L"VirtualScanner.log").c_str());
+}
+
+void ProviderAnswersText(const std::wstring& text) {
+  SetProviderValue(L"Text", REG_SZ, text.c_str(), static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t)));
+}
+
+void ProviderAnswersNumber(DWORD number) { SetProviderValue(L"Number", REG_DWORD, &number, sizeof number); }
+
+void ProviderFails(HRESULT failure) {
+  const DWORD value = static_cast<DWORD>(failure);
+  SetProviderValue(L"Fail", REG_DWORD, &value, sizeof value);
+}
+
+void ClearProviderAnswers() { RegDeleteTreeW(HKEY_CURRENT_USER, ProviderTestKey); }

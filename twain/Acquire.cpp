@@ -1,0 +1,88 @@
+// The two acquisitions: one complete walk from the manager to a .bmp file.
+#include <cmath>
+
+#include "../common/Handles.h"
+#include "Guarded.h"
+#include "mdlTwain.h"
+
+namespace {
+
+// Closes the source and the manager on every way out once the manager is open, unless the
+// success road has closed them already.
+class OpenConnection {
+ public:
+  OpenConnection() = default;
+  ~OpenConnection() {
+    if (open_) {
+      CloseSource();
+      CloseSourceManager();
+    }
+  }
+  OpenConnection(const OpenConnection&) = delete;
+  OpenConnection& operator=(const OpenConnection&) = delete;
+
+  void opened() { open_ = true; }
+  void closed() { open_ = false; }
+
+ private:
+  bool open_ = false;
+};
+
+bool IsZero(float value) { return std::isnan(value) || value == 0.0f; }
+
+bool ReadFloat(std::int32_t capability, float& value) {
+  CapabilityValue read = value;
+  if (GetCapability(capability, read) != 0) return false;
+  value = std::visit([](auto number) { return static_cast<float>(number); }, read);
+  return true;
+}
+
+bool NegotiateNoUI(float resolution, std::int32_t pixelType, float left, float top, float right, float bottom) {
+  if (IsZero(right) || IsZero(bottom)) {
+    // A zero extent stands for the whole flatbed; both extents are read.
+    if (!ReadFloat(ICAP_PHYSICALWIDTH, right) || !ReadFloat(ICAP_PHYSICALHEIGHT, bottom)) return false;
+  }
+  if (SetImageLayout(left, top, right, bottom) != 0) return false;
+  if (SetCapability(ICAP_XRESOLUTION, TWTY_FIX32, resolution) != 0) return false;
+  if (SetCapability(ICAP_YRESOLUTION, TWTY_FIX32, resolution) != 0) return false;
+  if (SetCapability(ICAP_PIXELTYPE, TWTY_UINT16, pixelType) != 0) return false;
+  if (pixelType == TWPT_RGB) SetCapability(ICAP_BITDEPTH, TWTY_UINT16, std::int32_t{24});  // a refusal is fine
+  return SetCapability(CAP_XFERCOUNT, TWTY_INT16, std::int16_t{1}) == 0;
+}
+
+template <typename Negotiate>
+std::int32_t Acquire(bool showUI, const std::wstring& path, Negotiate negotiate) {
+  ClearTransferCancel();
+  // Declared in this order so that, on a failure, the image is freed before the source and
+  // the manager are closed.
+  OpenConnection connection;
+  UniqueGlobal image;
+  return Guarded([&] {
+    if (OpenSourceManager() != 0) return 1;
+    connection.opened();
+    if (OpenDefaultSource() != 0) return 1;
+    if (!negotiate()) return 1;
+    HGLOBAL received = nullptr;
+    const std::int32_t transferred = TransferImage(showUI, received);
+    image.reset(received);
+    if (transferred != 0) return 1;
+    if (CloseSource() != 0) return 1;
+    if (CloseSourceManager() != 0) return 1;
+    connection.closed();
+    // Closing the program during the acquisition throws the image away.
+    if (TransferCancelRequested()) return 1;
+    HGLOBAL written = image.release();
+    return WriteDibToBmp(written, path);
+  });
+}
+
+}  // namespace
+
+std::int32_t AcquireNoUI(float resolution, std::int32_t pixelType, float left, float top, float right, float bottom,
+                         const std::wstring& path) {
+  return Acquire(false, path, [=] { return NegotiateNoUI(resolution, pixelType, left, top, right, bottom); });
+}
+
+std::int32_t AcquireWithUI(const std::wstring& path) {
+  return Acquire(true, path, [] { return true; });
+}

@@ -1,0 +1,10 @@
+// The virtual scanner's test pattern as a packed DIB in global memory.
+#pragma once
+
+#include <windows.h>
+
+#include <cstdint>
+
+// A width x height image of the pixel type (0 black and white, 1 grey, 2 colour) at dpi dots
+// per inch; null when it cannot be allocated.
+HGLOBAL MakeTestImage(std::int32_t width, std::int32_t height, int pixelType, double dpi);
