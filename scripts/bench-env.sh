@@ -53,8 +53,10 @@ bench_make_prefix() {
 bench_install_scanner() {
   local scanner=$ZEMBROLITE_BUILD/bin/VirtualScanner.ds
   [ -f "$scanner" ] || return 0
-  mkdir -p "$WINEPREFIX/drive_c/windows/twain_32"
-  cp -u "$scanner" "$WINEPREFIX/drive_c/windows/twain_32/sane.ds"
+  local target=$WINEPREFIX/drive_c/windows/twain_32/sane.ds
+  mkdir -p "$(dirname "$target")"
+  # A new prefix holds a placeholder of its own under that name, often newer than the build.
+  cmp -s "$scanner" "$target" || cp "$scanner" "$target"
 }
 
 # The image name provider is a COM server; registered again whenever it has been rebuilt.
