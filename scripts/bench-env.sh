@@ -64,16 +64,25 @@ bench_register_namer() {
   local namer=$ZEMBROLITE_BUILD/bin/ImageNameProvider.dll
   local stamp=$WINEPREFIX/.namer-registered
   [ -f "$namer" ] || return 0
-  if [ ! -f "$stamp" ] || [ "$namer" -nt "$stamp" ]; then
-    wine regsvr32 /s "$(winepath -w "$namer" 2>/dev/null)" >/dev/null 2>&1 </dev/null && touch "$stamp"
-  fi
+  if [ -f "$stamp" ] && [ ! "$namer" -nt "$stamp" ]; then return 0; fi
+  local windows_path
+  windows_path=$(winepath -w "$namer" 2>/dev/null)
+  for _ in 1 2 3; do
+    if wine regsvr32 /s "$windows_path" >/dev/null 2>&1 </dev/null; then
+      touch "$stamp"
+      return 0
+    fi
+    sleep 1
+  done
+  echo "bench: cannot register $namer" >&2
+  return 1
 }
 
 bench_up() {
   mkdir -p "$ZEMBROLITE_BUILD"
-  bench_start_display || return 1
-  bench_make_prefix || return 1
-  bench_install_scanner
+  bench_start_display || { echo "bench: no display" >&2; return 1; }
+  bench_make_prefix || { echo "bench: cannot make the Wine prefix" >&2; return 1; }
+  bench_install_scanner || { echo "bench: cannot install the virtual scanner" >&2; return 1; }
   bench_register_namer
 }
 

@@ -8,13 +8,13 @@ root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 
 # shellcheck source=bench-env.sh
 source "$root/scripts/bench-env.sh"
-bench_up
 trap bench_down EXIT
+bench_up
 # One wineserver for the whole run: each test program then starts in a fraction of a second.
 # Wine's own service processes start with the first program; start them here, away from the
 # output pipes of the tests, which they would otherwise hold open.
 wineserver -p
-wine cmd /c exit >/dev/null 2>&1 </dev/null
+wine cmd /c exit >/dev/null 2>&1 </dev/null || true
 
 status=0
 echo "== native checks (sanitizers)"
