@@ -9,6 +9,7 @@
 #include "Global.h"
 #include "ScanButton.h"
 #include "ScanCommand.h"
+#include "../options/fOptions.h"
 #include "../twain/mdlTwain.h"
 #include "VersionText.h"
 #include "resource.h"
@@ -104,6 +105,7 @@ void CloseEveryWindow(HWND window) {
     RequestTransferCancel();
     return;
   }
+  CloseOptionsDialog();
   DestroyWindow(window);
 }
 
@@ -136,7 +138,7 @@ void OnCommand(HWND window, WORD id) {
     case IDM_OPTIONS:
       // A dialog loop of its own would starve the source's events while a press acquires.
       if (AcquisitionRunning()) break;
-      // Opens the options dialog once it exists.
+      ShowOptionsDialog(window);
       break;
     case IDM_CLOSE:
       CloseEveryWindow(window);

@@ -220,3 +220,37 @@ HWND FindProcessWindow(DWORD processId, const std::wstring& className) {
     if (ClassOf(window) == className && IsWindowVisible(window)) return window;
   return nullptr;
 }
+
+bool SaveWindowPicture(HWND window, const std::wstring& path) {
+  RECT rect;
+  if (!GetWindowRect(window, &rect)) return false;
+  const int width = rect.right - rect.left, height = rect.bottom - rect.top;
+  BITMAPINFOHEADER header = {};
+  header.biSize = sizeof header;
+  header.biWidth = width;
+  header.biHeight = height;
+  header.biPlanes = 1;
+  header.biBitCount = 24;
+  const DWORD stride = ((width * 3 + 3) / 4) * 4;
+  header.biSizeImage = stride * height;
+  void* bits = nullptr;
+  HDC screen = GetDC(nullptr);
+  HBITMAP picture = CreateDIBSection(screen, reinterpret_cast<BITMAPINFO*>(&header), DIB_RGB_COLORS, &bits, nullptr, 0);
+  HDC memory = CreateCompatibleDC(screen);
+  HGDIOBJ previous = SelectObject(memory, picture);
+  BitBlt(memory, 0, 0, width, height, screen, rect.left, rect.top, SRCCOPY);
+  GdiFlush();
+  BITMAPFILEHEADER file = {};
+  file.bfType = 0x4D42;
+  file.bfOffBits = sizeof file + sizeof header;
+  file.bfSize = file.bfOffBits + header.biSizeImage;
+  std::string bytes(reinterpret_cast<const char*>(&file), sizeof file);
+  bytes.append(reinterpret_cast<const char*>(&header), sizeof header);
+  bytes.append(static_cast<const char*>(bits), header.biSizeImage);
+  SelectObject(memory, previous);
+  DeleteDC(memory);
+  DeleteObject(picture);
+  ReleaseDC(nullptr, screen);
+  WriteFileBytes(path, bytes);
+  return true;
+}

@@ -75,12 +75,18 @@ TEST_F(MainWindowTest, FontsFocusAndIcon) {
   EXPECT_EQ(report.at(L"icon.height"), L"32");
 }
 
-TEST_F(MainWindowTest, OptionsItemLeavesTheIdleWindowAsItWas) {
+TEST_F(MainWindowTest, OptionsItemOpensSettingsAndClosingItReturnsToTheIdleWindow) {
   const UINT options = MenuCommandId(Probe(window), L"Options");
   ASSERT_NE(options, 0u);
   PostMessageW(window, WM_COMMAND, MAKEWPARAM(options, 0), 0);
-  Sleep(300);
-  EXPECT_EQ(VisibleWindowsOfProcess(program.processId()).size(), 1u);
+  HWND settings = nullptr;
+  ASSERT_TRUE(WaitUntil([&] {
+    for (HWND shown : VisibleWindowsOfProcess(program.processId()))
+      if (WindowText(shown) == L"Settings") settings = shown;
+    return settings != nullptr;
+  }));
+  PostMessageW(settings, WM_CLOSE, 0, 0);
+  EXPECT_TRUE(WaitUntil([&] { return VisibleWindowsOfProcess(program.processId()).size() == 1u; }));
   EXPECT_EQ(WindowText(window), L"Zembrolite 1.0.0");
 }
 

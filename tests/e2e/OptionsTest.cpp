@@ -1,0 +1,347 @@
+// The options dialog "Settings", driven as a user would from the main window's "File" menu.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <regex>
+
+#include "../../app/resource.h"
+#include "../../options/fOptionsControls.h"
+#include "../unit/Bench.h"
+#include "../unit/TestFolders.h"
+#include "Driver.h"
+
+namespace {
+
+struct Expected {
+  ControlId id;
+  const wchar_t* className;
+  const wchar_t* caption;
+  int left, top, width, height;  // pixels
+  int fontHeight, weight;
+};
+
+const Expected Layout[] = {
+    {lblScanPath, L"Static", L"Scan Path:", 16, 24, 73, 17, -15, 400},
+    {txtScanPath, L"Edit", nullptr, 96, 24, 289, 21, -15, 400},
+    {cmdPath, L"Button", L"...", 400, 24, 28, 22, -13, 700},
+    {Label1, L"Static", L"DPI:", 16, 80, 29, 18, -15, 400},
+    {txtDPI, L"Edit", nullptr, 56, 80, 58, 21, -15, 400},
+    {lblColorType, L"Static", L"Colortype:", 160, 80, 66, 18, -15, 400},
+    {cboColorType, L"ComboBox", nullptr, 232, 80, 57, 24, -13, 400},
+    {chkScanUI, L"Button", L"With user interface", 16, 128, 177, 16, -15, 400},
+    {chkScannerArray, L"Button", L"External Scanner-Software:", 16, 160, 244, 14, -15, 400},
+    {txtScanArray, L"Edit", nullptr, 16, 176, 373, 25, -15, 400},
+    {cmdSrc, L"Button", L"...", 400, 176, 28, 22, -13, 700},
+    {cmdSource, L"Button", L"Choose source", 16, 208, 172, 31, -15, 400},
+    {cmdOK, L"Button", L"OK", 280, 248, 65, 33, -15, 700},
+    {cmdCancel, L"Button", L"Cancel", 360, 248, 81, 33, -15, 700},
+};
+
+class OptionsTest : public ::testing::Test {
+ protected:
+  void TearDown() override {
+    RemoveScannerControl();
+    ClearProviderAnswers();
+  }
+
+  void start(const std::string& settings) {
+    program.writeSettings(settings);
+    ASSERT_TRUE(program.start());
+    main = program.waitForMainWindow();
+    ASSERT_NE(main, nullptr);
+  }
+
+  // Opens "Settings" from the "File" menu.
+  HWND open() {
+    PostMessageW(main, WM_COMMAND, MAKEWPARAM(IDM_OPTIONS, 0), 0);
+    HWND dialog = nullptr;
+    WaitUntil([&] {
+      for (HWND window : VisibleWindowsOfProcess(program.processId()))
+        if (window != main && WindowText(window) == L"Settings") dialog = window;
+      return dialog != nullptr;
+    });
+    return dialog;
+  }
+
+  bool closed(HWND dialog) {
+    return WaitUntil([&] { return !IsWindow(dialog); }, 5000);
+  }
+
+  static HWND Item(HWND dialog, ControlId id) { return GetDlgItem(dialog, id); }
+  static void Click(HWND dialog, ControlId id) { SendMessageW(Item(dialog, id), BM_CLICK, 0, 0); }
+  static void PostClick(HWND dialog, ControlId id) { PostMessageW(Item(dialog, id), BM_CLICK, 0, 0); }
+  static void Type(HWND dialog, ControlId id, const std::wstring& text) {
+    SendMessageW(Item(dialog, id), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()));
+  }
+  static bool Ticked(HWND dialog, ControlId id) {
+    return SendMessageW(Item(dialog, id), BM_GETCHECK, 0, 0) == BST_CHECKED;
+  }
+  static bool Enabled(HWND dialog, ControlId id) { return IsWindowEnabled(Item(dialog, id)) != FALSE; }
+  static int Selected(HWND dialog) {
+    return static_cast<int>(SendMessageW(Item(dialog, cboColorType), CB_GETCURSEL, 0, 0));
+  }
+
+  std::string settingsFile() { return ReadFileBytes(program.path(L"Settings.ini")); }
+  std::string errorLog() { return ReadFileBytes(program.path(L"Logs\\Error.log")); }
+
+  ProgramCopy program;
+  HWND main = nullptr;
+};
+
+const char BothOff[] = "[Path]\r\nPath=C:\\Scans\\\r\n[Scanner]\r\nDPI=300\r\nColorType=GREY\r\nIsArray=0\r\nScanPath=C:\\Tools\\scan.exe\r\nScanUI=False\r\n";
+const char BothOn[] = "[Path]\r\nPath=C:\\Scans\\\r\n[Scanner]\r\nDPI=150\r\nColorType=BW\r\nIsArray=-1\r\nScanPath=C:\\Tools\\scan.exe\r\nScanUI=True\r\n";
+
+}  // namespace
+
+TEST_F(OptionsTest, WindowAndControlsAsDesigned) {
+  start(BothOff);
+  HWND dialog = open();
+  ASSERT_NE(dialog, nullptr);
+  const SIZE client = ClientSize(dialog);
+  EXPECT_EQ(client.cx, 453);
+  EXPECT_EQ(client.cy, 294);
+  const LONG style = GetWindowLongW(dialog, GWL_STYLE);
+  EXPECT_FALSE(style & WS_MINIMIZEBOX);
+  EXPECT_FALSE(style & WS_MAXIMIZEBOX);
+  EXPECT_EQ(GetWindow(dialog, GW_OWNER), main);
+  EXPECT_FALSE(IsWindowEnabled(main)) << "modal over the main window";
+
+  const ProbeReport report = Probe(dialog);
+  for (const Expected& control : Layout) {
+    SCOPED_TRACE(control.id);
+    HWND item = Item(dialog, control.id);
+    ASSERT_NE(item, nullptr);
+    EXPECT_EQ(ClassOf(item), control.className);
+    if (control.caption) {
+      EXPECT_EQ(WindowText(item), control.caption);
+    }
+    const RECT rect = ChildRect(item);
+    EXPECT_EQ(rect.left, control.left);
+    EXPECT_EQ(rect.top, control.top);
+    EXPECT_EQ(rect.right - rect.left, control.width);
+    EXPECT_EQ(rect.bottom - rect.top, control.height);
+    const std::wstring prefix = L"child." + std::to_wstring(control.id) + L".";
+    EXPECT_EQ(report.at(prefix + L"font.face"), L"Tahoma");
+    EXPECT_EQ(report.at(prefix + L"font.height"), std::to_wstring(control.fontHeight));
+    EXPECT_EQ(report.at(prefix + L"font.weight"), std::to_wstring(control.weight));
+  }
+  EXPECT_EQ(report.at(L"font.height"), L"-16");
+  EXPECT_EQ(report.at(L"focus.id"), std::to_wstring(chkScanUI));
+
+  HWND list = Item(dialog, cboColorType);
+  ASSERT_EQ(SendMessageW(list, CB_GETCOUNT, 0, 0), 3);
+  const wchar_t* entries[] = {L"BW", L"GREY", L"RGB"};
+  for (int i = 0; i < 3; ++i) {
+    wchar_t text[16] = L"";
+    SendMessageW(list, CB_GETLBTEXT, i, reinterpret_cast<LPARAM>(text));
+    EXPECT_STREQ(text, entries[i]);
+  }
+  EXPECT_EQ(GetWindowLongW(list, GWL_STYLE) & 3, CBS_DROPDOWNLIST) << "no typed text";
+
+  CreateDirectoryW((TestExeFolder() + L"\\..\\screenshots").c_str(), nullptr);
+  EXPECT_TRUE(SaveWindowPicture(dialog, TestExeFolder() + L"\\..\\screenshots\\options-dialog.bmp"));
+  PostClick(dialog, cmdCancel);
+  EXPECT_TRUE(closed(dialog));
+}
+
+TEST_F(OptionsTest, LoadsWithBothFlagsOff) {
+  start(BothOff);
+  HWND dialog = open();
+  ASSERT_NE(dialog, nullptr);
+  EXPECT_EQ(WindowText(Item(dialog, txtScanPath)), L"C:\\Scans\\");
+  EXPECT_FALSE(Ticked(dialog, chkScanUI));
+  EXPECT_FALSE(Ticked(dialog, chkScannerArray));
+  EXPECT_FALSE(Enabled(dialog, txtScanArray));
+  EXPECT_FALSE(Enabled(dialog, cmdSrc));
+  EXPECT_TRUE(Enabled(dialog, txtDPI));
+  EXPECT_TRUE(Enabled(dialog, cboColorType));
+  EXPECT_EQ(Selected(dialog), 1);
+  EXPECT_EQ(WindowText(Item(dialog, txtDPI)), L"300");
+  EXPECT_EQ(WindowText(Item(dialog, txtScanArray)), L"C:\\Tools\\scan.exe");
+  PostClick(dialog, cmdCancel);
+  EXPECT_TRUE(closed(dialog));
+  EXPECT_EQ(settingsFile(), BothOff) << "Cancel saves nothing";
+}
+
+TEST_F(OptionsTest, LoadsWithBothFlagsOnAndTheRulesFollowTheBoxes) {
+  start(BothOn);
+  HWND dialog = open();
+  ASSERT_NE(dialog, nullptr);
+  EXPECT_TRUE(Ticked(dialog, chkScanUI));
+  EXPECT_TRUE(Ticked(dialog, chkScannerArray));
+  EXPECT_TRUE(Enabled(dialog, txtScanArray));
+  EXPECT_TRUE(Enabled(dialog, cmdSrc));
+  EXPECT_FALSE(Enabled(dialog, txtDPI));
+  EXPECT_FALSE(Enabled(dialog, cboColorType));
+  EXPECT_EQ(WindowText(Item(dialog, txtDPI)), L"150");
+  EXPECT_EQ(Selected(dialog), 0);
+
+  Click(dialog, chkScanUI);
+  EXPECT_TRUE(Enabled(dialog, txtDPI));
+  EXPECT_TRUE(Enabled(dialog, cboColorType));
+  EXPECT_TRUE(Enabled(dialog, txtScanArray)) << "each box switches only its own two controls";
+  Click(dialog, chkScannerArray);
+  EXPECT_FALSE(Enabled(dialog, txtScanArray));
+  EXPECT_FALSE(Enabled(dialog, cmdSrc));
+
+  // A disabled box is still taken over.
+  Type(dialog, txtScanArray, L"D:\\Other\\scan.exe");
+  PostClick(dialog, cmdOK);
+  EXPECT_TRUE(closed(dialog));
+  const std::string saved = settingsFile();
+  EXPECT_NE(saved.find("ScanPath=D:\\Other\\scan.exe"), std::string::npos) << saved;
+  EXPECT_NE(saved.find("IsArray=0"), std::string::npos) << saved;
+  EXPECT_NE(saved.find("ScanUI=False"), std::string::npos) << saved;
+}
+
+TEST_F(OptionsTest, UnknownColourTypeIsLoggedAndOkThenFailsOnTheEmptyDpi) {
+  start("[Path]\r\nPath=" + std::string(program.folder().begin(), program.folder().end()) +
+        "\\\r\n[Scanner]\r\nDPI=300\r\nColorType=GRAY\r\n");
+  HWND dialog = open();
+  ASSERT_NE(dialog, nullptr);
+  EXPECT_EQ(Selected(dialog), CB_ERR);
+  EXPECT_EQ(WindowText(Item(dialog, txtDPI)), L"");
+  EXPECT_TRUE(std::regex_search(errorLog(), std::regex("fOptions_Form_Load\r\n$"))) << errorLog();
+  PostClick(dialog, cmdOK);
+  ASSERT_TRUE(WaitUntil([&] { return errorLog().find("fOptions_cmdOK_Click") != std::string::npos; }));
+  EXPECT_TRUE(std::regex_search(errorLog(), std::regex(" 13 +Type mismatch +fOptions_cmdOK_Click\r\n$"))) << errorLog();
+  EXPECT_TRUE(IsWindow(dialog)) << "a failed OK leaves the dialog open";
+  PostClick(dialog, cmdCancel);
+  EXPECT_TRUE(closed(dialog));
+}
+
+TEST_F(OptionsTest, DpiTextsThatFailKeepTheDialogOpenAndTheFileUnchanged) {
+  start(BothOff);
+  HWND dialog = open();
+  ASSERT_NE(dialog, nullptr);
+  Type(dialog, txtScanPath, program.folder());
+  int failures = 0;
+  for (const wchar_t* text : {L"", L"abc", L"40000"}) {
+    Type(dialog, txtDPI, text);
+    PostClick(dialog, cmdOK);
+    ++failures;
+    ASSERT_TRUE(WaitUntil([&] {
+      const std::string log = errorLog();
+      return std::count(log.begin(), log.end(), '\n') == failures;
+    }));
+    EXPECT_TRUE(IsWindow(dialog));
+  }
+  const std::string log = errorLog();
+  EXPECT_TRUE(std::regex_search(log, std::regex(" 6 +Overflow +fOptions_cmdOK_Click\r\n$"))) << log;
+  EXPECT_EQ(settingsFile(), BothOff);
+  PostClick(dialog, cmdCancel);
+  EXPECT_TRUE(closed(dialog));
+}
+
+TEST_F(OptionsTest, DpiTextsThatAreTakenAsRoundedIntegers) {
+  start(BothOff);
+  const std::string folder(program.folder().begin(), program.folder().end());
+  const std::pair<const wchar_t*, const char*> cases[] = {
+      {L"0", "DPI=0"}, {L"-5", "DPI=-5"}, {L"2.5", "DPI=2"}, {L"3.5", "DPI=4"}};
+  for (const auto& c : cases) {
+    HWND dialog = open();
+    ASSERT_NE(dialog, nullptr);
+    Type(dialog, txtScanPath, program.folder() + L"\\");
+    Type(dialog, txtDPI, c.first);
+    PostClick(dialog, cmdOK);
+    ASSERT_TRUE(closed(dialog));
+    EXPECT_NE(settingsFile().find(std::string(c.second) + "\r\n"), std::string::npos) << settingsFile();
+  }
+  EXPECT_FALSE(PathExists(program.path(L"Logs")));
+}
+
+TEST_F(OptionsTest, OutputFolderIsTakenAsTypedAndCreatedWhenMissing) {
+  start(BothOff);
+  HWND dialog = open();
+  ASSERT_NE(dialog, nullptr);
+  const std::wstring typed = program.folder() + L"\\new folder";
+  Type(dialog, txtScanPath, typed);
+  PostClick(dialog, cmdOK);
+  ASSERT_TRUE(closed(dialog));
+  EXPECT_TRUE(PathExists(typed));
+  const std::string saved = settingsFile();
+  EXPECT_NE(saved.find("Path=" + std::string(typed.begin(), typed.end()) + "\r\n"), std::string::npos) << saved;
+
+  dialog = open();
+  ASSERT_NE(dialog, nullptr);
+  Type(dialog, txtScanPath, program.folder() + L"\\missing\\child");
+  PostClick(dialog, cmdOK);
+  ASSERT_TRUE(WaitUntil([&] { return errorLog().find("fOptions_cmdOK_Click") != std::string::npos; }));
+  EXPECT_TRUE(IsWindow(dialog));
+  EXPECT_EQ(settingsFile(), saved);
+  PostClick(dialog, cmdCancel);
+  EXPECT_TRUE(closed(dialog));
+}
+
+TEST_F(OptionsTest, EscAndEnterOutsideAButtonPressNothing) {
+  start(BothOff);
+  HWND dialog = open();
+  ASSERT_NE(dialog, nullptr);
+  PostMessageW(Item(dialog, chkScanUI), WM_KEYDOWN, VK_ESCAPE, 0);
+  PostMessageW(Item(dialog, txtDPI), WM_KEYDOWN, VK_RETURN, 0);
+  PostMessageW(Item(dialog, chkScanUI), WM_KEYDOWN, VK_RETURN, 0);
+  Sleep(500);
+  EXPECT_TRUE(IsWindow(dialog));
+  EXPECT_EQ(settingsFile(), BothOff);
+  // The close box closes it like "Cancel".
+  PostMessageW(dialog, WM_SYSCOMMAND, SC_CLOSE, 0);
+  EXPECT_TRUE(closed(dialog));
+  EXPECT_EQ(settingsFile(), BothOff);
+  EXPECT_TRUE(IsWindowEnabled(main));
+  EXPECT_EQ(WindowText(main), L"Zembrolite 1.0.0");
+}
+
+TEST_F(OptionsTest, CancelledFolderBrowserStillEndsTheFolderWithASeparator) {
+  start(BothOff);
+  HWND dialog = open();
+  ASSERT_NE(dialog, nullptr);
+  Type(dialog, txtScanPath, L"typed but not confirmed");
+  PostClick(dialog, cmdPath);
+  HWND browser = nullptr;
+  ASSERT_TRUE(WaitUntil([&] {
+    for (HWND window : VisibleWindowsOfProcess(program.processId()))
+      if (window != main && window != dialog) browser = window;
+    return browser != nullptr;
+  }));
+  PostMessageW(browser, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
+  ASSERT_TRUE(WaitUntil([&] { return WindowText(Item(dialog, txtScanPath)) == L"C:\\Scans\\"; }))
+      << "the stored folder replaces what was typed";
+  PostClick(dialog, cmdCancel);
+  EXPECT_TRUE(closed(dialog));
+}
+
+TEST_F(OptionsTest, FileOpenDialogCancelledKeepsTheTextAndConfirmedReplacesIt) {
+  start(BothOn);
+  HWND dialog = open();
+  ASSERT_NE(dialog, nullptr);
+  auto fileDialog = [&] {
+    HWND found = nullptr;
+    WaitUntil([&] {
+      for (HWND window : VisibleWindowsOfProcess(program.processId()))
+        if (window != main && window != dialog) found = window;
+      return found != nullptr;
+    });
+    return found;
+  };
+  PostClick(dialog, cmdSrc);
+  HWND chooser = fileDialog();
+  ASSERT_NE(chooser, nullptr);
+  PostMessageW(chooser, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
+  ASSERT_TRUE(WaitUntil([&] { return !IsWindow(chooser); }));
+  EXPECT_EQ(WindowText(Item(dialog, txtScanArray)), L"C:\\Tools\\scan.exe");
+
+  const std::wstring chosen = TestExeFolder() + L"\\FakeScan.exe";
+  PostClick(dialog, cmdSrc);
+  chooser = fileDialog();
+  ASSERT_NE(chooser, nullptr);
+  HWND name = GetDlgItem(chooser, 0x480);  // the file name box (edt1)
+  if (!name) name = FindWindowExW(GetDlgItem(chooser, 0x47C), nullptr, L"Edit", nullptr);  // or inside cmb13
+  ASSERT_NE(name, nullptr);
+  SendMessageW(name, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(chosen.c_str()));
+  PostMessageW(chooser, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+  ASSERT_TRUE(WaitUntil([&] { return !IsWindow(chooser); }));
+  EXPECT_EQ(lstrcmpiW(WindowText(Item(dialog, txtScanArray)).c_str(), chosen.c_str()), 0)
+      << std::string(WindowText(Item(dialog, txtScanArray)).begin(), WindowText(Item(dialog, txtScanArray)).end());
+  PostClick(dialog, cmdCancel);
+  EXPECT_TRUE(closed(dialog));
+}
