@@ -61,6 +61,7 @@ struct DialogState {
   HWND window = nullptr;
   std::vector<UniqueGdiObject> fonts;
   std::wstring scanArrayTag;  // the file chosen last in the file-open dialog
+  HFONT windowFont = nullptr;
 };
 DialogState* Open = nullptr;
 
@@ -131,17 +132,16 @@ void CreateControls(DialogState& state, HINSTANCE instance) {
         height += 120;  // room for the dropped list; the closed box keeps its own height
         break;
     }
-    HWND control = CreateWindowExW(exStyle, className, design.caption, style, Pixels(design.left),
-                                   Pixels(design.top), Pixels(design.width), height, state.window,
+    HWND control = CreateWindowExW(exStyle, className, design.caption, style, Pixels(design.left), Pixels(design.top),
+                                   Pixels(design.width), height, state.window,
                                    reinterpret_cast<HMENU>(static_cast<INT_PTR>(design.id)), instance, nullptr);
     HFONT font = MakeTahoma(dc, design.hundredthsOfPoints, design.bold);
     state.fonts.emplace_back(font);
     SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
     if (design.kind == Kind::ColourList) FitClosedHeight(control, Pixels(design.height));
   }
-  HFONT windowFont = MakeTahoma(dc, WindowFontHundredths, false);
-  state.fonts.emplace_back(windowFont);
-  SendMessageW(state.window, WM_SETFONT, reinterpret_cast<WPARAM>(windowFont), FALSE);
+  state.windowFont = MakeTahoma(dc, WindowFontHundredths, false);
+  state.fonts.emplace_back(state.windowFont);
   ReleaseDC(state.window, dc);
 }
 
@@ -175,10 +175,11 @@ void FormLoad(HWND dialog) {
     ApplySourceInterfaceRule(dialog);
     HWND list = Control(dialog, cboColorType);
     for (const wchar_t* entry : ColourEntries) SendMessageW(list, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(entry));
-    const LRESULT found =
-        SendMessageW(list, CB_FINDSTRINGEXACT, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(ScanSettings.ColorTypeName.c_str()));
+    const LRESULT found = SendMessageW(list, CB_FINDSTRINGEXACT, static_cast<WPARAM>(-1),
+                                       reinterpret_cast<LPARAM>(ScanSettings.ColorTypeName.c_str()));
     // The list's search ignores case; the stored text must match an entry exactly.
-    if (found == CB_ERR || ScanSettings.ColorTypeName != ColourEntries[found]) throw AppError{380, L"Invalid property value"};
+    if (found == CB_ERR || ScanSettings.ColorTypeName != ColourEntries[found])
+      throw AppError{380, L"Invalid property value"};
     SendMessageW(list, CB_SETCURSEL, static_cast<WPARAM>(found), 0);
     SetText(dialog, txtDPI, Int16ToText(ScanSettings.Resolution));
   } catch (const AppError& error) {
@@ -284,8 +285,9 @@ INT_PTR CALLBACK DialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
     case WM_INITDIALOG: {
       Open->window = dialog;
       HINSTANCE instance = GetModuleHandleW(nullptr);
-      SendMessageW(dialog, WM_SETICON, ICON_BIG,
-                   reinterpret_cast<LPARAM>(LoadImageW(instance, MAKEINTRESOURCEW(IDI_MAIN), IMAGE_ICON, 32, 32, LR_SHARED)));
+      SendMessageW(
+          dialog, WM_SETICON, ICON_BIG,
+          reinterpret_cast<LPARAM>(LoadImageW(instance, MAKEINTRESOURCEW(IDI_MAIN), IMAGE_ICON, 32, 32, LR_SHARED)));
       SendMessageW(dialog, WM_SETICON, ICON_SMALL,
                    reinterpret_cast<LPARAM>(LoadImageW(instance, MAKEINTRESOURCEW(IDI_MAIN), IMAGE_ICON,
                                                        GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON),
@@ -298,6 +300,9 @@ INT_PTR CALLBACK DialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
     }
     case WM_COMMAND:
       OnCommand(dialog, LOWORD(wParam), HIWORD(wParam));
+      return TRUE;
+    case WM_GETFONT:
+      SetWindowLongPtrW(dialog, DWLP_MSGRESULT, reinterpret_cast<LONG_PTR>(Open ? Open->windowFont : nullptr));
       return TRUE;
     case WM_CLOSE:
       // The close box and the system's close command: like "Cancel".

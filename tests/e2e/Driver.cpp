@@ -80,6 +80,11 @@ BOOL CALLBACK CollectChild(HWND child, LPARAM listAddress) {
   return TRUE;
 }
 
+BOOL CALLBACK CollectDescendant(HWND child, LPARAM listAddress) {
+  reinterpret_cast<std::vector<HWND>*>(listAddress)->push_back(child);
+  return TRUE;
+}
+
 // Receives the probe's report.
 struct ReportWindow {
   ProbeReport report;
@@ -155,6 +160,12 @@ std::vector<HWND> Children(HWND parent) {
   return list;
 }
 
+std::vector<HWND> Descendants(HWND parent) {
+  std::vector<HWND> list;
+  EnumChildWindows(parent, CollectDescendant, reinterpret_cast<LPARAM>(&list));
+  return list;
+}
+
 ProbeReport Probe(HWND target) {
   static const UINT query = RegisterWindowMessageW(ProbeQueryMessageName);
   HMODULE probe = LoadLibraryW((TestExeFolder() + L"\\ZProbe.dll").c_str());
@@ -190,6 +201,11 @@ ProbeReport Probe(HWND target) {
   DestroyWindow(receiver);
   if (!result.arrived) ADD_FAILURE() << "the probe did not answer";
   return result.report;
+}
+
+std::wstring ReportValue(const ProbeReport& report, const std::wstring& key) {
+  const auto found = report.find(key);
+  return found == report.end() ? L"<missing>" : found->second;
 }
 
 UINT MenuCommandId(const ProbeReport& report, const std::wstring& text) {

@@ -50,10 +50,14 @@ SIZE ClientSize(HWND window);
 // A child window's rectangle in its parent's client coordinates.
 RECT ChildRect(HWND child);
 std::vector<HWND> Children(HWND parent);
+// Every window below parent, at any depth.
+std::vector<HWND> Descendants(HWND parent);
 
 // What the probe reports from inside the program's UI thread ("menu.0", "focus.id", ...).
 using ProbeReport = std::map<std::wstring, std::wstring>;
 ProbeReport Probe(HWND target);
+// One value of a report, or "<missing>".
+std::wstring ReportValue(const ProbeReport& report, const std::wstring& key);
 
 // The menu command whose item text is text, looked up through the probe; 0 when missing.
 UINT MenuCommandId(const ProbeReport& report, const std::wstring& text);

@@ -88,8 +88,12 @@ class OptionsTest : public ::testing::Test {
   HWND main = nullptr;
 };
 
-const char BothOff[] = "[Path]\r\nPath=C:\\Scans\\\r\n[Scanner]\r\nDPI=300\r\nColorType=GREY\r\nIsArray=0\r\nScanPath=C:\\Tools\\scan.exe\r\nScanUI=False\r\n";
-const char BothOn[] = "[Path]\r\nPath=C:\\Scans\\\r\n[Scanner]\r\nDPI=150\r\nColorType=BW\r\nIsArray=-1\r\nScanPath=C:\\Tools\\scan.exe\r\nScanUI=True\r\n";
+const char BothOff[] =
+    "[Path]\r\nPath=C:\\Scans\\\r\n[Scanner]\r\nDPI=300\r\nColorType=GREY\r\nIsArray=0\r\nScanPath=C:\\Tools\\scan."
+    "exe\r\nScanUI=False\r\n";
+const char BothOn[] =
+    "[Path]\r\nPath=C:\\Scans\\\r\n[Scanner]\r\nDPI=150\r\nColorType=BW\r\nIsArray=-1\r\nScanPath=C:\\Tools\\scan."
+    "exe\r\nScanUI=True\r\n";
 
 }  // namespace
 
@@ -121,12 +125,12 @@ TEST_F(OptionsTest, WindowAndControlsAsDesigned) {
     EXPECT_EQ(rect.right - rect.left, control.width);
     EXPECT_EQ(rect.bottom - rect.top, control.height);
     const std::wstring prefix = L"child." + std::to_wstring(control.id) + L".";
-    EXPECT_EQ(report.at(prefix + L"font.face"), L"Tahoma");
-    EXPECT_EQ(report.at(prefix + L"font.height"), std::to_wstring(control.fontHeight));
-    EXPECT_EQ(report.at(prefix + L"font.weight"), std::to_wstring(control.weight));
+    EXPECT_EQ(ReportValue(report, prefix + L"font.face"), L"Tahoma");
+    EXPECT_EQ(ReportValue(report, prefix + L"font.height"), std::to_wstring(control.fontHeight));
+    EXPECT_EQ(ReportValue(report, prefix + L"font.weight"), std::to_wstring(control.weight));
   }
-  EXPECT_EQ(report.at(L"font.height"), L"-16");
-  EXPECT_EQ(report.at(L"focus.id"), std::to_wstring(chkScanUI));
+  EXPECT_EQ(ReportValue(report, L"font.height"), L"-16");
+  EXPECT_EQ(ReportValue(report, L"focus.id"), std::to_wstring(chkScanUI));
 
   HWND list = Item(dialog, cboColorType);
   ASSERT_EQ(SendMessageW(list, CB_GETCOUNT, 0, 0), 3);
@@ -334,9 +338,17 @@ TEST_F(OptionsTest, FileOpenDialogCancelledKeepsTheTextAndConfirmedReplacesIt) {
   PostClick(dialog, cmdSrc);
   chooser = fileDialog();
   ASSERT_NE(chooser, nullptr);
-  HWND name = GetDlgItem(chooser, 0x480);  // the file name box (edt1)
-  if (!name) name = FindWindowExW(GetDlgItem(chooser, 0x47C), nullptr, L"Edit", nullptr);  // or inside cmb13
-  ASSERT_NE(name, nullptr);
+  // The file name box: edt1, or the edit inside the file name combo cmb13, at any depth.
+  HWND name = nullptr;
+  std::string seen;
+  for (HWND child : Descendants(chooser)) {
+    const int id = GetDlgCtrlID(child);
+    const std::wstring kind = ClassOf(child);
+    seen += std::to_string(id) + ":" + std::string(kind.begin(), kind.end()) + " ";
+    if (!name && lstrcmpiW(kind.c_str(), L"Edit") == 0 && (id == 0x480 || GetDlgCtrlID(GetParent(child)) == 0x47C))
+      name = child;
+  }
+  ASSERT_NE(name, nullptr) << seen;
   SendMessageW(name, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(chosen.c_str()));
   PostMessageW(chooser, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
   ASSERT_TRUE(WaitUntil([&] { return !IsWindow(chooser); }));
