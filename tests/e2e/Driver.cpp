@@ -238,8 +238,10 @@ HWND FindProcessWindow(DWORD processId, const std::wstring& className) {
 }
 
 bool SaveWindowPicture(HWND window, const std::wstring& path) {
+  // The client area: without a window manager the frame shows whatever lies below it.
   RECT rect;
-  if (!GetWindowRect(window, &rect)) return false;
+  if (!GetClientRect(window, &rect)) return false;
+  MapWindowPoints(window, nullptr, reinterpret_cast<POINT*>(&rect), 2);
   const int width = rect.right - rect.left, height = rect.bottom - rect.top;
   BITMAPINFOHEADER header = {};
   header.biSize = sizeof header;

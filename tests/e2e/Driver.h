@@ -79,7 +79,7 @@ bool WaitUntil(Condition condition, DWORD timeoutMs = 15000) {
 // A shown window of the process with this class, or null.
 HWND FindProcessWindow(DWORD processId, const std::wstring& className);
 
-// Saves what the screen shows of a window as a 24-bit .bmp file.
+// Saves what the screen shows of a window's client area as a 24-bit .bmp file.
 bool SaveWindowPicture(HWND window, const std::wstring& path);
 
 // The colour on the screen at a point of a window's client area.
