@@ -357,3 +357,85 @@ TEST_F(OptionsTest, FileOpenDialogCancelledKeepsTheTextAndConfirmedReplacesIt) {
   PostClick(dialog, cmdCancel);
   EXPECT_TRUE(closed(dialog));
 }
+
+// The browser opens on the desktop; confirming it chooses the desktop's folder. The choice
+// takes effect at once, also when the dialog is then cancelled, and the next scan uses it.
+TEST_F(OptionsTest, FolderChosenThenCancelStillDirectsTheNextScan) {
+  ResetScanner();
+  ProviderAnswersText(L"Chosen1");
+  start(BothOff);
+  HWND dialog = open();
+  ASSERT_NE(dialog, nullptr);
+  PostClick(dialog, cmdPath);
+  HWND browser = nullptr;
+  ASSERT_TRUE(WaitUntil([&] {
+    for (HWND window : VisibleWindowsOfProcess(program.processId()))
+      if (window != main && window != dialog) browser = window;
+    return browser != nullptr;
+  }));
+  Sleep(500);  // the tree fills and selects its first item
+  PostMessageW(browser, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+  ASSERT_TRUE(WaitUntil([&] { return !IsWindow(browser); }));
+  std::wstring chosen;
+  ASSERT_TRUE(WaitUntil([&] {
+    chosen = WindowText(Item(dialog, txtScanPath));
+    return chosen != L"C:\\Scans\\";
+  }));
+  ASSERT_FALSE(chosen.empty());
+  EXPECT_EQ(chosen.back(), L'\\');
+  PostClick(dialog, cmdCancel);
+  ASSERT_TRUE(closed(dialog));
+  EXPECT_EQ(settingsFile(), BothOff) << "nothing is saved";
+
+  PressScan(main);
+  EXPECT_TRUE(WaitUntil([&] { return PathExists(chosen + L"Chosen1.bmp"); }))
+      << std::string(chosen.begin(), chosen.end());
+  DeleteFileW((chosen + L"Chosen1.bmp").c_str());
+}
+
+TEST_F(OptionsTest, CancelledFolderBrowserWithNoStoredFolderGivesTheSeparatorAlone) {
+  start("[Scanner]\r\nDPI=300\r\n");
+  HWND dialog = open();
+  ASSERT_NE(dialog, nullptr);
+  PostClick(dialog, cmdPath);
+  HWND browser = nullptr;
+  ASSERT_TRUE(WaitUntil([&] {
+    for (HWND window : VisibleWindowsOfProcess(program.processId()))
+      if (window != main && window != dialog) browser = window;
+    return browser != nullptr;
+  }));
+  PostMessageW(browser, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
+  EXPECT_TRUE(WaitUntil([&] { return WindowText(Item(dialog, txtScanPath)) == L"\\"; }));
+  PostClick(dialog, cmdCancel);
+  EXPECT_TRUE(closed(dialog));
+}
+
+TEST_F(OptionsTest, EnterPressesTheButtonThatHasTheFocus) {
+  start(BothOff);
+  HWND dialog = open();
+  ASSERT_NE(dialog, nullptr);
+  PostMessageW(dialog, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(Item(dialog, cmdCancel)), TRUE);
+  Sleep(200);
+  PostMessageW(Item(dialog, cmdCancel), WM_KEYDOWN, VK_RETURN, 0);
+  EXPECT_TRUE(closed(dialog));
+  EXPECT_EQ(settingsFile(), BothOff);
+}
+
+TEST_F(OptionsTest, ChooseSourceShowsTheManagersListAndCancellingItChangesNothing) {
+  start(BothOff);
+  HWND dialog = open();
+  ASSERT_NE(dialog, nullptr);
+  PostClick(dialog, cmdSource);
+  HWND chooser = nullptr;
+  ASSERT_TRUE(WaitUntil([&] {
+    for (HWND window : VisibleWindowsOfProcess(program.processId()))
+      if (window != main && window != dialog) chooser = window;
+    return chooser != nullptr;
+  }));
+  PostMessageW(chooser, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
+  ASSERT_TRUE(WaitUntil([&] { return !IsWindow(chooser); }));
+  EXPECT_TRUE(IsWindow(dialog));
+  EXPECT_FALSE(PathExists(program.path(L"Logs")));
+  PostClick(dialog, cmdCancel);
+  EXPECT_TRUE(closed(dialog));
+}
