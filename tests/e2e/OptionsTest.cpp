@@ -63,6 +63,18 @@ class OptionsTest : public ::testing::Test {
     return dialog;
   }
 
+  // The window that a button of the dialog opened over it: the folder browser, the file-open
+  // dialog or the source chooser.
+  HWND waitForWindowOver(HWND dialog) {
+    HWND found = nullptr;
+    WaitUntil([&] {
+      for (HWND window : VisibleWindowsOfProcess(program.processId()))
+        if (window != main && window != dialog) found = window;
+      return found != nullptr;
+    });
+    return found;
+  }
+
   bool closed(HWND dialog) {
     return WaitUntil([&] { return !IsWindow(dialog); }, 5000);
   }
@@ -131,6 +143,7 @@ TEST_F(OptionsTest, WindowAndControlsAsDesigned) {
   }
   EXPECT_EQ(ReportValue(report, L"font.height"), L"-16");
   EXPECT_EQ(ReportValue(report, L"focus.id"), std::to_wstring(chkScanUI));
+  EXPECT_EQ(ReportValue(report, L"icon.width"), L"32") << "the main window's icon";
 
   HWND list = Item(dialog, cboColorType);
   ASSERT_EQ(SendMessageW(list, CB_GETCOUNT, 0, 0), 3);
@@ -301,12 +314,8 @@ TEST_F(OptionsTest, CancelledFolderBrowserStillEndsTheFolderWithASeparator) {
   ASSERT_NE(dialog, nullptr);
   Type(dialog, txtScanPath, L"typed but not confirmed");
   PostClick(dialog, cmdPath);
-  HWND browser = nullptr;
-  ASSERT_TRUE(WaitUntil([&] {
-    for (HWND window : VisibleWindowsOfProcess(program.processId()))
-      if (window != main && window != dialog) browser = window;
-    return browser != nullptr;
-  }));
+  HWND browser = waitForWindowOver(dialog);
+  ASSERT_NE(browser, nullptr);
   PostMessageW(browser, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
   ASSERT_TRUE(WaitUntil([&] { return WindowText(Item(dialog, txtScanPath)) == L"C:\\Scans\\"; }))
       << "the stored folder replaces what was typed";
@@ -318,17 +327,8 @@ TEST_F(OptionsTest, FileOpenDialogCancelledKeepsTheTextAndConfirmedReplacesIt) {
   start(BothOn);
   HWND dialog = open();
   ASSERT_NE(dialog, nullptr);
-  auto fileDialog = [&] {
-    HWND found = nullptr;
-    WaitUntil([&] {
-      for (HWND window : VisibleWindowsOfProcess(program.processId()))
-        if (window != main && window != dialog) found = window;
-      return found != nullptr;
-    });
-    return found;
-  };
   PostClick(dialog, cmdSrc);
-  HWND chooser = fileDialog();
+  HWND chooser = waitForWindowOver(dialog);
   ASSERT_NE(chooser, nullptr);
   PostMessageW(chooser, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
   ASSERT_TRUE(WaitUntil([&] { return !IsWindow(chooser); }));
@@ -336,7 +336,7 @@ TEST_F(OptionsTest, FileOpenDialogCancelledKeepsTheTextAndConfirmedReplacesIt) {
 
   const std::wstring chosen = TestExeFolder() + L"\\FakeScan.exe";
   PostClick(dialog, cmdSrc);
-  chooser = fileDialog();
+  chooser = waitForWindowOver(dialog);
   ASSERT_NE(chooser, nullptr);
   // The file name box: edt1, or the edit inside the file name combo cmb13, at any depth.
   HWND name = nullptr;
@@ -367,12 +367,8 @@ TEST_F(OptionsTest, FolderChosenThenCancelStillDirectsTheNextScan) {
   HWND dialog = open();
   ASSERT_NE(dialog, nullptr);
   PostClick(dialog, cmdPath);
-  HWND browser = nullptr;
-  ASSERT_TRUE(WaitUntil([&] {
-    for (HWND window : VisibleWindowsOfProcess(program.processId()))
-      if (window != main && window != dialog) browser = window;
-    return browser != nullptr;
-  }));
+  HWND browser = waitForWindowOver(dialog);
+  ASSERT_NE(browser, nullptr);
   Sleep(500);  // the tree fills and selects its first item
   PostMessageW(browser, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
   ASSERT_TRUE(WaitUntil([&] { return !IsWindow(browser); }));
@@ -398,12 +394,8 @@ TEST_F(OptionsTest, CancelledFolderBrowserWithNoStoredFolderGivesTheSeparatorAlo
   HWND dialog = open();
   ASSERT_NE(dialog, nullptr);
   PostClick(dialog, cmdPath);
-  HWND browser = nullptr;
-  ASSERT_TRUE(WaitUntil([&] {
-    for (HWND window : VisibleWindowsOfProcess(program.processId()))
-      if (window != main && window != dialog) browser = window;
-    return browser != nullptr;
-  }));
+  HWND browser = waitForWindowOver(dialog);
+  ASSERT_NE(browser, nullptr);
   PostMessageW(browser, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
   EXPECT_TRUE(WaitUntil([&] { return WindowText(Item(dialog, txtScanPath)) == L"\\"; }));
   PostClick(dialog, cmdCancel);
@@ -426,12 +418,8 @@ TEST_F(OptionsTest, ChooseSourceShowsTheManagersListAndCancellingItChangesNothin
   HWND dialog = open();
   ASSERT_NE(dialog, nullptr);
   PostClick(dialog, cmdSource);
-  HWND chooser = nullptr;
-  ASSERT_TRUE(WaitUntil([&] {
-    for (HWND window : VisibleWindowsOfProcess(program.processId()))
-      if (window != main && window != dialog) chooser = window;
-    return chooser != nullptr;
-  }));
+  HWND chooser = waitForWindowOver(dialog);
+  ASSERT_NE(chooser, nullptr);
   PostMessageW(chooser, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
   ASSERT_TRUE(WaitUntil([&] { return !IsWindow(chooser); }));
   EXPECT_TRUE(IsWindow(dialog));

@@ -47,7 +47,9 @@ void AddMenu(std::wstring& report, HMENU menu, const std::wstring& prefix) {
 }
 
 void AddIcon(std::wstring& report, HWND window) {
-  HICON icon = reinterpret_cast<HICON>(GetClassLongPtrW(window, GCLP_HICON));
+  // The window's own icon, or else its class's.
+  HICON icon = reinterpret_cast<HICON>(SendMessageW(window, WM_GETICON, ICON_BIG, 0));
+  if (!icon) icon = reinterpret_cast<HICON>(GetClassLongPtrW(window, GCLP_HICON));
   ICONINFO info;
   if (!icon || !GetIconInfo(icon, &info)) {
     Add(report, L"icon", L"none");

@@ -11,19 +11,6 @@
 
 namespace {
 
-const Triplet OpenManager{DG_CONTROL, DAT_PARENT, MSG_OPENDSM};
-const Triplet CloseManager{DG_CONTROL, DAT_PARENT, MSG_CLOSEDSM};
-const Triplet OpenSource{DG_CONTROL, DAT_IDENTITY, MSG_OPENDS};
-const Triplet CloseSourceCall{DG_CONTROL, DAT_IDENTITY, MSG_CLOSEDS};
-const Triplet GetCap{DG_CONTROL, DAT_CAPABILITY, MSG_GET};
-const Triplet SetCap{DG_CONTROL, DAT_CAPABILITY, MSG_SET};
-const Triplet SetFrame{DG_IMAGE, DAT_IMAGELAYOUT, MSG_SET};
-const Triplet Enable{DG_CONTROL, DAT_USERINTERFACE, MSG_ENABLEDS};
-const Triplet Disable{DG_CONTROL, DAT_USERINTERFACE, MSG_DISABLEDS};
-const Triplet ProcessEvent{DG_CONTROL, DAT_EVENT, MSG_PROCESSEVENT};
-const Triplet NativeTransfer{DG_IMAGE, DAT_IMAGENATIVEXFER, MSG_GET};
-const Triplet EndTransfer{DG_CONTROL, DAT_PENDINGXFERS, MSG_ENDXFER};
-
 constexpr UINT ImageReadyEvent = WM_APP + 1;
 
 class AcquireTest : public ::testing::Test {
@@ -70,13 +57,7 @@ class AcquireTest : public ::testing::Test {
     });
   }
 
-  std::vector<Triplet> callsBesidesEvents() const { return CallsBesidesEvents(manager); }
-  static std::vector<Triplet> CallsBesidesEvents(const FakeManager& manager) {
-    std::vector<Triplet> calls;
-    for (const Triplet& call : manager.triplets())
-      if (call != ProcessEvent) calls.push_back(call);
-    return calls;
-  }
+  std::vector<Triplet> callsBesidesEvents() const { return manager.tripletsBesidesEvents(); }
   // The capability numbers and items that were set, in order.
   std::vector<std::pair<TW_UINT16, TW_UINT32>> capabilitiesSet() const {
     std::vector<std::pair<TW_UINT16, TW_UINT32>> set;
@@ -172,7 +153,7 @@ TEST_F(AcquireTest, EachFailingStepIsFollowedByBothClosingCalls) {
     fresh.answer(std::get<0>(step), std::get<1>(step), std::get<2>(step), TWRC_FAILURE);
     delivered = nullptr;
     EXPECT_EQ(AcquireNoUI(300.0f, TWPT_RGB, 0, 0, 0, 0, path), 1);
-    const auto calls = CallsBesidesEvents(fresh);
+    const auto calls = fresh.tripletsBesidesEvents();
     ASSERT_GE(calls.size(), 2u);
     EXPECT_EQ(calls[calls.size() - 2], CloseSourceCall);
     EXPECT_EQ(calls.back(), CloseManager);

@@ -57,6 +57,13 @@ std::vector<Triplet> FakeManager::triplets() const {
   return list;
 }
 
+std::vector<Triplet> FakeManager::tripletsBesidesEvents() const {
+  std::vector<Triplet> list;
+  for (const Triplet& call : triplets())
+    if (call != ProcessEvent) list.push_back(call);
+  return list;
+}
+
 const RecordedCall* FakeManager::find(TW_UINT32 dg, TW_UINT16 dat, TW_UINT16 msg) const {
   for (const auto& call : calls_)
     if (call.is(dg, dat, msg)) return &call;

@@ -31,6 +31,22 @@ struct RecordedCall {
 };
 
 using Triplet = std::tuple<TW_UINT32, TW_UINT16, TW_UINT16>;
+
+// The calls that the program makes, by name.
+const Triplet OpenManager{DG_CONTROL, DAT_PARENT, MSG_OPENDSM};
+const Triplet CloseManager{DG_CONTROL, DAT_PARENT, MSG_CLOSEDSM};
+const Triplet OpenSource{DG_CONTROL, DAT_IDENTITY, MSG_OPENDS};
+const Triplet CloseSourceCall{DG_CONTROL, DAT_IDENTITY, MSG_CLOSEDS};
+const Triplet ChooseSource{DG_CONTROL, DAT_IDENTITY, MSG_USERSELECT};
+const Triplet GetCap{DG_CONTROL, DAT_CAPABILITY, MSG_GET};
+const Triplet SetCap{DG_CONTROL, DAT_CAPABILITY, MSG_SET};
+const Triplet SetFrame{DG_IMAGE, DAT_IMAGELAYOUT, MSG_SET};
+const Triplet Enable{DG_CONTROL, DAT_USERINTERFACE, MSG_ENABLEDS};
+const Triplet Disable{DG_CONTROL, DAT_USERINTERFACE, MSG_DISABLEDS};
+const Triplet ProcessEvent{DG_CONTROL, DAT_EVENT, MSG_PROCESSEVENT};
+const Triplet NativeTransfer{DG_IMAGE, DAT_IMAGENATIVEXFER, MSG_GET};
+const Triplet EndTransfer{DG_CONTROL, DAT_PENDINGXFERS, MSG_ENDXFER};
+const Triplet ResetPending{DG_CONTROL, DAT_PENDINGXFERS, MSG_RESET};
 // Answers one call; it may fill the data as a manager or source would.
 using ScriptedAnswer = std::function<TW_UINT16(TW_MEMREF data)>;
 
@@ -46,8 +62,10 @@ class FakeManager {
   void answer(TW_UINT32 dg, TW_UINT16 dat, TW_UINT16 msg, ScriptedAnswer answer);
 
   const std::vector<RecordedCall>& calls() const { return calls_; }
-  // The triplets in calling order, as "DG/DAT/MSG" numbers.
+  // The triplets in calling order.
   std::vector<Triplet> triplets() const;
+  // The same without the process-event calls of the message pump.
+  std::vector<Triplet> tripletsBesidesEvents() const;
   const RecordedCall* find(TW_UINT32 dg, TW_UINT16 dat, TW_UINT16 msg) const;
 
  private:

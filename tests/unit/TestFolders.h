@@ -2,6 +2,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 // The folder of the running test executable, without a trailing separator.
 std::wstring TestExeFolder();
@@ -16,3 +17,5 @@ std::wstring FreshTestFolder(const std::wstring& kind, const std::wstring& suffi
 std::string ReadFileBytes(const std::wstring& path);
 void WriteFileBytes(const std::wstring& path, const std::string& bytes);
 bool PathExists(const std::wstring& path);
+// The names of the files (not folders) in a folder.
+std::vector<std::wstring> FilesIn(const std::wstring& folder);

@@ -25,13 +25,6 @@ HGLOBAL SmallDib() {
   return memory;
 }
 
-const Triplet Enable{DG_CONTROL, DAT_USERINTERFACE, MSG_ENABLEDS};
-const Triplet Disable{DG_CONTROL, DAT_USERINTERFACE, MSG_DISABLEDS};
-const Triplet ProcessEvent{DG_CONTROL, DAT_EVENT, MSG_PROCESSEVENT};
-const Triplet NativeTransfer{DG_IMAGE, DAT_IMAGENATIVEXFER, MSG_GET};
-const Triplet EndTransfer{DG_CONTROL, DAT_PENDINGXFERS, MSG_ENDXFER};
-const Triplet ResetPending{DG_CONTROL, DAT_PENDINGXFERS, MSG_RESET};
-
 class TransferTest : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -75,12 +68,7 @@ class TransferTest : public ::testing::Test {
       return TWRC_SUCCESS;
     });
   }
-  std::vector<Triplet> callsBesidesEvents() const {
-    std::vector<Triplet> calls;
-    for (const Triplet& call : manager.triplets())
-      if (call != ProcessEvent) calls.push_back(call);
-    return calls;
-  }
+  std::vector<Triplet> callsBesidesEvents() const { return manager.tripletsBesidesEvents(); }
   TW_USERINTERFACE interfaceRecord(const Triplet& which) const {
     TW_USERINTERFACE ui = {};
     const RecordedCall* call = manager.find(std::get<0>(which), std::get<1>(which), std::get<2>(which));

@@ -34,12 +34,6 @@ std::vector<std::uint8_t> ExpectedAppIdentity() {
   return bytes;
 }
 
-const Triplet OpenManager{DG_CONTROL, DAT_PARENT, MSG_OPENDSM};
-const Triplet CloseManager{DG_CONTROL, DAT_PARENT, MSG_CLOSEDSM};
-const Triplet OpenSource{DG_CONTROL, DAT_IDENTITY, MSG_OPENDS};
-const Triplet CloseSourceCall{DG_CONTROL, DAT_IDENTITY, MSG_CLOSEDS};
-const Triplet ChooseSource{DG_CONTROL, DAT_IDENTITY, MSG_USERSELECT};
-
 class TwainSessionTest : public ::testing::Test {
  protected:
   void SetUp() override {
