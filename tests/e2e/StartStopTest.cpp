@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <regex>
 
 #include "../unit/TestFolders.h"
@@ -103,4 +104,39 @@ TEST_F(StartStopTest, UnreadableValuesAreLoggedUnderLoadConfigAndTheTitleStays) 
   EXPECT_NE(log.find(" 13 "), std::string::npos);
   PostMessageW(window, WM_CLOSE, 0, 0);
   EXPECT_TRUE(program.waitForExit(ExitTimeoutMs));
+}
+
+// Load: twenty copies started at the same moment leave exactly one running.
+TEST(ManyCopies, TwentyStartedAtOnceLeaveExactlyOne) {
+  std::vector<std::unique_ptr<ProgramCopy>> copies;
+  for (int i = 0; i < 20; ++i) copies.push_back(std::make_unique<ProgramCopy>(std::to_wstring(i)));
+  for (auto& copy : copies) ASSERT_TRUE(copy->start());
+  int running = 0, ended = 0;
+  ProgramCopy* survivor = nullptr;
+  ASSERT_TRUE(WaitUntil(
+      [&] {
+        running = ended = 0;
+        for (auto& copy : copies) {
+          if (copy->waitForExit(0)) {
+            ++ended;
+          } else {
+            ++running;
+            survivor = copy.get();
+          }
+        }
+        return running == 1 && ended == 19;
+      },
+      30000))
+      << running << " running, " << ended << " ended";
+  for (auto& copy : copies) {
+    DWORD exitCode = 1234;
+    if (copy.get() != survivor) {
+      EXPECT_TRUE(copy->waitForExit(0, &exitCode));
+      EXPECT_EQ(exitCode, 0u);
+    }
+  }
+  HWND window = survivor->waitForMainWindow();
+  ASSERT_NE(window, nullptr);
+  PostMessageW(window, WM_CLOSE, 0, 0);
+  EXPECT_TRUE(survivor->waitForExit(ExitTimeoutMs));
 }

@@ -97,3 +97,44 @@ TEST(LogError, WritesBelowTheProgramFolder) {
   EXPECT_TRUE(std::regex_search(text, std::regex(R"( 6 +Overflow +LoadConfig\r\n$)"))) << text;
   RemoveTree(logs);
 }
+
+// Load: ten thousand failures in a row. The log is moved aside each time it has grown beyond
+// the limit, and every line is in exactly one of the files.
+TEST_F(ErrorLogTest, TenThousandFailuresRollOverAtTheLimitAndLoseNoLine) {
+  const std::wstring description(80, L'd');
+  constexpr int Failures = 10000;
+  for (int i = 0; i < Failures; ++i) AppendErrorLine(logFolder, i, description, L"LoadConfig");
+
+  std::string all;
+  size_t longestLine = 0;
+  for (const std::wstring& name : FilesIn(logFolder)) {
+    const std::string text = ReadFileBytes(logFolder + name);
+    if (name == L"Error.log") {
+      EXPECT_LE(text.size(), 1000000u + 200u);
+    } else {
+      EXPECT_GT(text.size(), 1000000u) << "moved only beyond the limit";
+      EXPECT_LT(text.size(), 1000000u + 200u) << "moved as soon as it was beyond the limit";
+    }
+    all += text;
+  }
+  EXPECT_GE(FilesIn(logFolder).size(), 2u) << "at least one rollover";
+  std::vector<bool> seen(Failures, false);
+  size_t start = 0;
+  int lines = 0;
+  while (start < all.size()) {
+    const size_t end = all.find("\r\n", start);
+    ASSERT_NE(end, std::string::npos);
+    const std::string line = all.substr(start, end - start);
+    longestLine = std::max(longestLine, line.size());
+    std::smatch number;
+    ASSERT_TRUE(std::regex_search(line, number, std::regex(" (\\d+) +d{80} +LoadConfig$"))) << line;
+    const int index = std::stoi(number[1]);
+    ASSERT_LT(index, Failures);
+    EXPECT_FALSE(seen[index]) << "line " << index << " twice";
+    seen[index] = true;
+    ++lines;
+    start = end + 2;
+  }
+  EXPECT_EQ(lines, Failures);
+  EXPECT_LT(longestLine, 200u);
+}
