@@ -22,6 +22,7 @@ wine cmd /c exit >/dev/null 2>&1 </dev/null || true
 status=0
 echo "== native checks (sanitizers)"
 ctest --test-dir "$ZEMBROLITE_BUILD/native" --output-on-failure || status=1
+"$root/scripts/fuzz.sh" || status=1
 echo "== Windows tests under Wine"
 ctest --test-dir "$ZEMBROLITE_BUILD" --output-on-failure || status=1
 exit $status

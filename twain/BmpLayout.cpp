@@ -27,9 +27,15 @@ bool IsKnownBitCount(std::uint16_t bits) {
   return bits == 1 || bits == 4 || bits == 8 || bits == 16 || bits == 24 || bits == 32;
 }
 
+bool IsKnownHeaderSize(std::int64_t bytes) {
+  return bytes == 40 || bytes == 52 || bytes == 56 || bytes == 108 || bytes == 124;
+}
+
 }  // namespace
 
 bool ComputeDibLayout(const std::uint8_t* header, DibLayout& layout) {
+  const std::int64_t headerBytes = ReadInt32(header);
+  const std::uint16_t planes = ReadUInt16(header + 12);
   const std::int64_t width = ReadInt32(header + 4);
   const std::int64_t height = ReadInt32(header + 8);
   const std::uint16_t bitCount = ReadUInt16(header + 14);
@@ -37,9 +43,13 @@ bool ComputeDibLayout(const std::uint8_t* header, DibLayout& layout) {
   const std::int64_t sizeImage = static_cast<std::uint32_t>(ReadInt32(header + 20));
   const std::int64_t coloursUsed = ReadInt32(header + 32);
 
-  if (width <= 0 || height == 0 || !IsKnownBitCount(bitCount) || coloursUsed < 0) return false;
+  if (!IsKnownHeaderSize(headerBytes) || planes != 1 || width <= 0 || height == 0 || !IsKnownBitCount(bitCount) ||
+      coloursUsed < 0)
+    return false;
 
   const std::int64_t stride = (bitCount * width + 31) / 32 * 4;
+  // Checked before it is multiplied: a wide row times many rows would not fit even in 64 bits.
+  if (!FitsInt32(stride)) return false;
   const std::int64_t rows = height < 0 ? -height : height;
   std::int64_t pixels = stride * rows;
   std::int64_t masks = 0;
@@ -48,7 +58,7 @@ bool ComputeDibLayout(const std::uint8_t* header, DibLayout& layout) {
       break;
     case BI_BITFIELDS:
       if (bitCount != 16 && bitCount != 32) return false;
-      masks = 3 * 4;
+      if (headerBytes == BitmapInfoHeaderBytes) masks = 3 * 4;  // larger headers hold the masks
       break;
     case BI_RLE8:
     case BI_RLE4:
@@ -63,10 +73,11 @@ bool ComputeDibLayout(const std::uint8_t* header, DibLayout& layout) {
   std::int64_t entries = coloursUsed;
   if (entries == 0 && bitCount <= 8) entries = std::int64_t{1} << bitCount;
   const std::int64_t table = masks + entries * 4;
-  const std::int64_t dib = BitmapInfoHeaderBytes + table + pixels;
+  const std::int64_t dib = headerBytes + table + pixels;
   if (!FitsInt32(stride) || !FitsInt32(pixels) || !FitsInt32(table) || !FitsInt32(dib + BitmapFileHeaderBytes))
     return false;
 
+  layout.headerBytes = static_cast<std::int32_t>(headerBytes);
   layout.rowStride = static_cast<std::int32_t>(stride);
   layout.pixelBytes = static_cast<std::int32_t>(pixels);
   layout.colourTableBytes = static_cast<std::int32_t>(table);
@@ -76,7 +87,7 @@ bool ComputeDibLayout(const std::uint8_t* header, DibLayout& layout) {
 
 bool BuildFileHeader(const DibLayout& layout, std::uint8_t (&fileHeader)[BitmapFileHeaderBytes]) {
   const std::int64_t fileSize = std::int64_t{layout.dibSize} + BitmapFileHeaderBytes;
-  const std::int64_t offset = std::int64_t{BitmapFileHeaderBytes} + BitmapInfoHeaderBytes + layout.colourTableBytes;
+  const std::int64_t offset = std::int64_t{BitmapFileHeaderBytes} + layout.headerBytes + layout.colourTableBytes;
   if (layout.dibSize < 1 || !FitsInt32(fileSize) || !FitsInt32(offset)) return false;
   fileHeader[0] = 'B';
   fileHeader[1] = 'M';

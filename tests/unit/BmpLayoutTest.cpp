@@ -8,12 +8,12 @@ namespace {
 
 std::vector<std::uint8_t> Header(std::int32_t width, std::int32_t height, std::uint16_t bits,
                                  std::uint32_t coloursUsed = 0, std::uint32_t compression = 0,
-                                 std::uint32_t sizeImage = 0) {
+                                 std::uint32_t sizeImage = 0, std::uint32_t headerSize = 40) {
   std::vector<std::uint8_t> header(40, 0);
   auto put32 = [&](size_t offset, std::uint32_t value) {
     for (int i = 0; i < 4; ++i) header[offset + i] = static_cast<std::uint8_t>(value >> (8 * i));
   };
-  put32(0, 40);
+  put32(0, headerSize);
   put32(4, static_cast<std::uint32_t>(width));
   put32(8, static_cast<std::uint32_t>(height));
   header[12] = 1;
@@ -116,6 +116,25 @@ TEST(BmpLayout, RefusesSizesBeyondThirtyTwoBits) {
   EXPECT_FALSE(ComputeDibLayout(Header(65536, 65536, 24).data(), layout));
   EXPECT_FALSE(ComputeDibLayout(Header(10, INT32_MIN, 24).data(), layout));
   EXPECT_FALSE(ComputeDibLayout(Header(1, 1, 8, 0x7FFFFFFF).data(), layout));
+  // Found by fuzzing: a row wider than 32 bits times a tall image overflowed even 64 bits.
+  EXPECT_FALSE(ComputeDibLayout(Header(0x58000004, 0x7F040000, 32).data(), layout));
   // The largest that fits still works.
   EXPECT_TRUE(ComputeDibLayout(Header(20000, 20000, 24).data(), layout));
+}
+
+TEST(BmpLayout, LargerHeadersPutTheTableWhereTheyEnd) {
+  const Sizes v5 = SizesOf(Header(10, 2, 8, 0, 0, 0, 124));
+  EXPECT_EQ(v5.offset, 14 + 124 + 1024);
+  EXPECT_EQ(v5.dib, 124 + 1024 + 24);
+  const Sizes masksInside = SizesOf(Header(4, 4, 32, 0, 3, 0, 108));
+  EXPECT_EQ(masksInside.offset, 14 + 108);
+}
+
+TEST(BmpLayout, RefusesOddHeaderSizesAndPlanes) {
+  DibLayout layout = {};
+  EXPECT_FALSE(ComputeDibLayout(Header(10, 10, 24, 0, 0, 0, 12).data(), layout));
+  EXPECT_FALSE(ComputeDibLayout(Header(10, 10, 24, 0, 0, 0, 64).data(), layout));
+  std::vector<std::uint8_t> noPlanes = Header(10, 10, 24);
+  noPlanes[12] = 0;
+  EXPECT_FALSE(ComputeDibLayout(noPlanes.data(), layout));
 }

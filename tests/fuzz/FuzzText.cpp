@@ -1,0 +1,63 @@
+// The log's and the scan's texts for any input: archive names that a file system accepts,
+// whole log lines, command lines and paths built as specified.
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+#include "../../app/ScanText.h"
+#include "../../log/LogText.h"
+
+namespace {
+
+void Require(bool condition) {
+  if (!condition) __builtin_trap();
+}
+
+// The input as up to three texts of UTF-16 code units, split at zero units.
+void Split(const std::uint8_t* data, std::size_t size, std::wstring (&texts)[3], std::int32_t& number) {
+  number = 0;
+  std::size_t at = 0;
+  if (size >= 4) {
+    number = static_cast<std::int32_t>(data[0] | data[1] << 8 | data[2] << 16 | static_cast<std::uint32_t>(data[3]) << 24);
+    at = 4;
+  }
+  int current = 0;
+  for (; at + 1 < size && current < 3; at += 2) {
+    const wchar_t unit = static_cast<wchar_t>(data[at] | data[at + 1] << 8);
+    if (unit == 0)
+      ++current;
+    else
+      texts[current] += unit;
+  }
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  std::wstring texts[3];
+  std::int32_t number = 0;
+  Split(data, size, texts, number);
+
+  const std::wstring archive = ArchiveFileName(texts[0]);
+  Require(archive.rfind(L"error", 0) == 0 && archive.size() >= 9 && archive.substr(archive.size() - 4) == L".log");
+  for (wchar_t c : archive) Require(c >= 32 && std::wstring(L"<>:\"/\\|?*").find(c) == std::wstring::npos);
+
+  const std::wstring line = LogLineText(texts[0], number, texts[1], texts[2]);
+  Require(line.size() >= 2 && line.substr(line.size() - 2) == L"\r\n");
+  Require(line.rfind(texts[0], 0) == 0);
+  Require(line.find(LogNumberText(number)) != std::wstring::npos);
+
+  const std::wstring withoutDots = WithoutDots(texts[1]);
+  Require(withoutDots.find(L'.') == std::wstring::npos);
+  Require(withoutDots.size() <= texts[1].size());
+
+  const std::wstring commandLine = ExternalCommandLine(texts[0], texts[1], texts[2]);
+  Require(commandLine.size() >= 5 && commandLine.substr(commandLine.size() - 4) == L".TIF");
+  Require(commandLine.find(L" " + texts[1] + texts[2] + L".TIF") != std::wstring::npos);
+  const bool quoted = commandLine.rfind(L"\"" + texts[0] + L"\" ", 0) == 0;
+  Require(quoted == (texts[0].find(L' ') != std::wstring::npos && texts[0].rfind(L'"', 0) != 0));
+
+  const std::int32_t pixelType = PixelTypeFor(texts[2]);
+  Require(pixelType >= 0 && pixelType <= 2);
+  return 0;
+}
