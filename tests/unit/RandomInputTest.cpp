@@ -1,0 +1,90 @@
+// Arbitrary input for the parts that rest on platform functions, which the native fuzz targets
+// cannot reach: the settings reader and the text conversions. A fixed seed keeps runs repeatable.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <algorithm>
+#include <random>
+#include <string>
+
+#include "../../settings/INIModul.h"
+#include "../../settings/ValueConversions.h"
+#include "../../settings/ValueText.h"
+#include "TestFolders.h"
+
+namespace {
+
+const std::string Pieces[] = {"[Path]",   "[Scanner]",   "[scanner]",
+                              "Path=",    "DPI=",        "ColorType=",
+                              "IsArray=", "ScanPath=",   "ScanUI=",
+                              "\r\n",     "\n",          "\r",
+                              "=",        ";",           " ",
+                              "\"",       "\t",          "-",
+                              "300",      "301.5",       "1e5",
+                              "70000",    "True",        "false",
+                              "yes",      "-1",          "\xe4\xf6",
+                              "\x01",     "[",           "]",
+                              "\\",       "C:\\Scans\\", std::string(300, 'x')};
+
+std::string RandomSettings(std::mt19937& random) {
+  std::string text;
+  const int pieces = static_cast<int>(random() % 40);
+  for (int i = 0; i < pieces; ++i) {
+    if (random() % 5 == 0) {
+      text += static_cast<char>(random() % 256);
+    } else {
+      text += Pieces[random() % (sizeof Pieces / sizeof Pieces[0])];
+    }
+  }
+  return text;
+}
+
+std::wstring RandomText(std::mt19937& random) {
+  const wchar_t alphabet[] = L"0123456789+-.,eE$()& \t TrueFalsyYES\u00e4\u2028";
+  std::wstring text;
+  const int length = static_cast<int>(random() % 12);
+  for (int i = 0; i < length; ++i) text += alphabet[random() % (sizeof alphabet / sizeof alphabet[0] - 1)];
+  return text;
+}
+
+}  // namespace
+
+TEST(RandomInput, SettingsReaderLoadsSomethingSoundFromAnyFile) {
+  const std::wstring path = FreshTestFolder(L"random") + L"\\Settings.ini";
+  const std::wstring logs = TestExeFolder() + L"\\Logs";
+  std::mt19937 random(20261207);
+  for (int round = 0; round < 400; ++round) {
+    RemoveTree(logs);
+    WriteFileBytes(path, RandomSettings(random));
+    ScanSettings = ScanSettingsRecord();
+    LoadConfigFrom(path);
+    EXPECT_LE(ScanSettings.OutputFolder.size(), 255u);
+    EXPECT_LE(ScanSettings.ColorTypeName.size(), 255u);
+    EXPECT_LE(ScanSettings.ExternalProgramPath.size(), 255u);
+    EXPECT_TRUE(ScanSettings.UseExternalProgram == 0 || ScanSettings.UseExternalProgram == -1);
+    EXPECT_TRUE(ScanSettings.ShowSourceUI == 0 || ScanSettings.ShowSourceUI == -1);
+    const std::string log = ReadFileBytes(logs + L"\\Error.log");
+    EXPECT_LE(std::count(log.begin(), log.end(), '\n'), 3) << "at most one line per convertible key";
+  }
+  RemoveTree(logs);
+}
+
+TEST(RandomInput, ConversionsGiveAValueOr13Or6AndNumbersRoundTrip) {
+  std::mt19937 random(7);
+  for (int round = 0; round < 5000; ++round) {
+    const std::wstring text = RandomText(random);
+    try {
+      const std::int16_t value = TextToInt16(text);
+      EXPECT_EQ(TextToInt16(Int16ToText(value)), value);
+    } catch (const AppError& error) {
+      EXPECT_TRUE(error.Number == ErrTypeMismatch || error.Number == ErrOverflow);
+    }
+    try {
+      const std::int16_t truth = TextToTruth(text);
+      EXPECT_TRUE(truth == TruthTrue || truth == TruthFalse);
+      EXPECT_EQ(TextToTruth(TruthToText(truth)), truth);
+    } catch (const AppError& error) {
+      EXPECT_TRUE(error.Number == ErrTypeMismatch || error.Number == ErrOverflow);
+    }
+  }
+}
