@@ -41,9 +41,12 @@ PumpEnd Pump(QuitSeen& quit) {
     }
     std::memset(&event, 0, sizeof event);
     event.pEvent = &message;
-    CallSource(DG_CONTROL, DAT_EVENT, MSG_PROCESSEVENT, &event);
+    const TW_UINT16 answer = CallSource(DG_CONTROL, DAT_EVENT, MSG_PROCESSEVENT, &event);
     if (event.TWMessage == MSG_XFERREADY) return PumpEnd::ImageReady;
     if (event.TWMessage == MSG_CLOSEDSREQ) return PumpEnd::CloseRequested;
+    // A message that the source consumed has been handled by it (its dialog's keys, clicks);
+    // handled a second time, a click would press twice and a typed key appear twice.
+    if (answer == TWRC_DSEVENT) continue;
     TranslateMessage(&message);
     DispatchMessageA(&message);
   }

@@ -335,7 +335,7 @@ HWND CreateScannerDialog(HWND owner) {
   windowClass.lpszClassName = DialogClass;
   RegisterClassW(&windowClass);  // fails harmlessly when already registered
   HWND dialog = CreateWindowExW(WS_EX_DLGMODALFRAME, DialogClass, L"Zembrolite Virtual Scanner",
-                                WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_VISIBLE, 200, 200, 260, 110,
+                                WS_POPUP | WS_CAPTION | WS_SYSMENU, 200, 200, 260, 110,
                                 IsWindow(owner) ? owner : nullptr, nullptr, windowClass.hInstance, nullptr);
   if (!dialog) return nullptr;
   HFONT font = static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
@@ -347,6 +347,7 @@ HWND CreateScannerDialog(HWND owner) {
         reinterpret_cast<HMENU>(static_cast<INT_PTR>(button.first)), windowClass.hInstance, nullptr);
     SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
   }
+  ShowWindow(dialog, SW_SHOW);  // only once its buttons are there
   return dialog;
 }
 

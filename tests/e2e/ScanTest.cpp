@@ -156,8 +156,10 @@ TEST_F(ScanTest, SourceInterfaceScanTakesOneImageAndDiscardsThePendingOnes) {
   HWND window = start("DPI=30\r\nScanUI=True\r\n");
   PressScan(window);
   HWND dialog = nullptr;
-  ASSERT_TRUE(
-      WaitUntil([&] { return (dialog = FindProcessWindow(program.processId(), L"ZembroliteVirtualScannerUI")); }));
+  ASSERT_TRUE(WaitUntil([&] {
+    dialog = FindProcessWindow(program.processId(), L"ZembroliteVirtualScannerUI");
+    return dialog && GetDlgItem(dialog, 101);
+  }));
   PostMessageW(GetDlgItem(dialog, 101), BM_CLICK, 0, 0);  // "Scan"
   ASSERT_TRUE(WaitUntil([&] { return ReadBitmap(output + L"A1.bmp").valid; })) << ScannerCallLog();
   const std::string log = ScannerCallLog();

@@ -126,23 +126,25 @@ TEST_F(TransferTest, PendingPagesAreDiscardedBeforeTheDisable) {
 int Dispatched = 0;
 
 LRESULT CALLBACK CountingProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-  if (message == WM_APP + 7) ++Dispatched;
+  if (message == WM_APP + 7 || message == WM_APP + 8) ++Dispatched;
   return DefWindowProcW(window, message, wParam, lParam);
 }
 
-TEST_F(TransferTest, MessagesTheSourceConsumesAreStillDispatched) {
+// The source has already handled what it consumed; the program's windows get everything else.
+TEST_F(TransferTest, OnlyMessagesTheSourceDoesNotConsumeAreDispatched) {
   Dispatched = 0;
   WNDCLASSW windowClass = {};
   windowClass.lpfnWndProc = CountingProc;
   windowClass.lpszClassName = L"TransferTestWindow";
   RegisterClassW(&windowClass);
   HWND window = CreateWindowW(L"TransferTestWindow", L"", 0, 0, 0, 0, 0, nullptr, nullptr, nullptr, nullptr);
-  PostMessageW(window, WM_APP + 7, 0, 0);
+  PostMessageW(window, WM_APP + 7, 0, 0);  // the source's
+  PostMessageW(window, WM_APP + 8, 0, 0);  // the program's
   manager.answer(DG_CONTROL, DAT_EVENT, MSG_PROCESSEVENT, [](TW_MEMREF data) {
     auto* event = static_cast<TW_EVENT*>(data);
     const UINT message = static_cast<MSG*>(event->pEvent)->message;
     event->TWMessage = message == ImageReadyEvent ? MSG_XFERREADY : MSG_NULL;
-    return TWRC_DSEVENT;  // consumed, whatever it was
+    return message == WM_APP + 8 ? TWRC_NOTDSEVENT : TWRC_DSEVENT;
   });
   ASSERT_EQ(TransferImage(false, image), 0);
   EXPECT_EQ(Dispatched, 1);
