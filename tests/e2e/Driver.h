@@ -31,6 +31,7 @@ class ProgramCopy {
   // True when the process has ended within the timeout; its exit code goes to exitCode.
   bool waitForExit(DWORD timeoutMs, DWORD* exitCode = nullptr);
   DWORD processId() const { return processId_; }
+  HANDLE process() const { return process_; }
 
  private:
   void prepare(const std::wstring& suffix);
