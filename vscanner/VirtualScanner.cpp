@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <cstdlib>
 #include <utility>
+#include <vector>
 #include <cstdio>
 #include <cstring>
 #include <map>
@@ -43,6 +44,20 @@ struct Scanner {
   TW_FRAME frame = {};
 };
 Scanner Source;
+
+// Memory handed to the application (containers, images), which the application must free.
+// Each opening reports how much of it from earlier sessions is still allocated.
+std::vector<HGLOBAL> HandedOver;
+
+void HandOver(HGLOBAL memory) { HandedOver.push_back(memory); }
+
+size_t StillAllocated() {
+  std::vector<HGLOBAL> kept;
+  for (HGLOBAL memory : HandedOver)
+    if (GlobalFlags(memory) != GMEM_INVALID_HANDLE) kept.push_back(memory);
+  HandedOver.swap(kept);
+  return HandedOver.size();
+}
 
 void StopReadyTimer();
 void CloseScannerDialog();
@@ -144,6 +159,7 @@ TW_UINT16 GetCapability(TW_CAPABILITY& record, bool defaultValue) {
   GlobalUnlock(container);
   record.ConType = TWON_ONEVALUE;
   record.hContainer = container;  // the application frees it
+  HandOver(container);
   return TWRC_SUCCESS;
 }
 
@@ -245,7 +261,11 @@ TW_UINT16 IdentityCall(TW_IDENTITY* origin, TW_UINT16 message, TW_IDENTITY& iden
       FillIdentity(identity);
       return TWRC_SUCCESS;
     case MSG_OPENDS:
-      if (Source.state != State::Loaded) return Fail(TWCC_SEQERROR);
+      // The manager opens it only when it holds it closed; a session that ended while this
+      // source refused to close (a scripted failure) is ended here.
+      StopReadyTimer();
+      CloseScannerDialog();
+      LogCall("outstanding=" + std::to_string(StillAllocated()));
       if (origin) Source.application = *origin;
       FillIdentity(identity);
       Source.self = identity;
@@ -412,6 +432,7 @@ TW_UINT16 NativeTransfer(TW_UINT32& handle) {
                                 static_cast<int>(CurrentValue(ICAP_PIXELTYPE)), xDpi);
   if (!image) return Fail(TWCC_LOWMEMORY);
   handle = static_cast<TW_UINT32>(reinterpret_cast<std::uintptr_t>(image));  // now the application's
+  HandOver(image);
   Source.state = State::Transferring;
   return TWRC_XFERDONE;
 }
