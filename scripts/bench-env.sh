@@ -78,16 +78,41 @@ bench_register_namer() {
   return 1
 }
 
+# Drives for file-system faults: S: a 1 MB disk that fills up, R: a read-only view of the folder
+# faults/readonly-source, which tests fill through its writable path.
+bench_faults=$ZEMBROLITE_BUILD/faults
+
+bench_mount_faults() {
+  mkdir -p "$bench_faults/small" "$bench_faults/readonly" "$bench_faults/readonly-source"
+  if ! mountpoint -q "$bench_faults/small"; then
+    mount -t tmpfs -o size=1m tmpfs "$bench_faults/small" || return 1
+  fi
+  if ! mountpoint -q "$bench_faults/readonly"; then
+    mount --bind "$bench_faults/readonly-source" "$bench_faults/readonly" &&
+      mount -o remount,ro,bind "$bench_faults/readonly" || return 1
+  fi
+  ln -sfn "$bench_faults/small" "$WINEPREFIX/dosdevices/s:"
+  ln -sfn "$bench_faults/readonly" "$WINEPREFIX/dosdevices/r:"
+}
+
+bench_unmount_faults() {
+  for mounted in "$bench_faults/readonly" "$bench_faults/small"; do
+    if mountpoint -q "$mounted" 2>/dev/null; then umount "$mounted" 2>/dev/null || true; fi
+  done
+}
+
 bench_up() {
   mkdir -p "$ZEMBROLITE_BUILD"
   bench_start_display || { echo "bench: no display" >&2; return 1; }
   bench_make_prefix || { echo "bench: cannot make the Wine prefix" >&2; return 1; }
   bench_install_scanner || { echo "bench: cannot install the virtual scanner" >&2; return 1; }
-  bench_register_namer
+  bench_register_namer || return 1
+  bench_mount_faults || { echo "bench: cannot mount the fault drives" >&2; return 1; }
 }
 
 bench_down() {
   wineserver -k 2>/dev/null || true
+  bench_unmount_faults
   if [ -f "$bench_display_file.pid" ]; then
     kill "$(cat "$bench_display_file.pid")" 2>/dev/null || true
     rm -f "$bench_display_file.pid" "$bench_display_file"
