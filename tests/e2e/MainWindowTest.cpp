@@ -46,7 +46,9 @@ TEST_F(MainWindowTest, OneScanButtonAtItsPlace) {
 
 TEST_F(MainWindowTest, ButtonFaceIsLightGreyWithThePictureAboveTheCaption) {
   // Left of the centred 64-pixel picture, the face shows; in its middle, the picture does.
-  EXPECT_EQ(ScreenColourAt(window, 8 + 10, 16 + 30), RGB(224, 224, 224));
+  // The first paint may come a moment after the window shows.
+  EXPECT_TRUE(WaitUntil([&] { return ScreenColourAt(window, 8 + 10, 16 + 30) == RGB(224, 224, 224); }, 5000))
+      << std::hex << ScreenColourAt(window, 8 + 10, 16 + 30);
   EXPECT_NE(ScreenColourAt(window, 8 + 74, 16 + 2 + 40), RGB(224, 224, 224));
 }
 
