@@ -75,6 +75,27 @@ class OptionsTest : public ::testing::Test {
     return found;
   }
 
+  // Starts the program with these settings and opens "Settings".
+  HWND startAndOpen(const std::string& settings) {
+    start(settings);
+    return main ? open() : nullptr;
+  }
+
+  // Presses a button that opens a window over the dialog and cancels that window.
+  bool cancelWindowOpenedBy(HWND dialog, ControlId button) {
+    PostClick(dialog, button);
+    HWND over = waitForWindowOver(dialog);
+    if (!over) return false;
+    PostMessageW(over, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
+    return WaitUntil([&] { return !IsWindow(over); });
+  }
+
+  // Presses "Cancel" and waits for the dialog to close.
+  bool cancel(HWND dialog) {
+    PostClick(dialog, cmdCancel);
+    return closed(dialog);
+  }
+
   bool closed(HWND dialog) {
     return WaitUntil([&] { return !IsWindow(dialog); }, 5000);
   }
@@ -110,8 +131,7 @@ const char BothOn[] =
 }  // namespace
 
 TEST_F(OptionsTest, WindowAndControlsAsDesigned) {
-  start(BothOff);
-  HWND dialog = open();
+  HWND dialog = startAndOpen(BothOff);
   ASSERT_NE(dialog, nullptr);
   const SIZE client = ClientSize(dialog);
   EXPECT_EQ(client.cx, 453);
@@ -157,13 +177,11 @@ TEST_F(OptionsTest, WindowAndControlsAsDesigned) {
 
   CreateDirectoryW((TestExeFolder() + L"\\..\\screenshots").c_str(), nullptr);
   EXPECT_TRUE(SaveWindowPicture(dialog, TestExeFolder() + L"\\..\\screenshots\\options-dialog.bmp"));
-  PostClick(dialog, cmdCancel);
-  EXPECT_TRUE(closed(dialog));
+  EXPECT_TRUE(cancel(dialog));
 }
 
 TEST_F(OptionsTest, LoadsWithBothFlagsOff) {
-  start(BothOff);
-  HWND dialog = open();
+  HWND dialog = startAndOpen(BothOff);
   ASSERT_NE(dialog, nullptr);
   EXPECT_EQ(WindowText(Item(dialog, txtScanPath)), L"C:\\Scans\\");
   EXPECT_FALSE(Ticked(dialog, chkScanUI));
@@ -175,14 +193,12 @@ TEST_F(OptionsTest, LoadsWithBothFlagsOff) {
   EXPECT_EQ(Selected(dialog), 1);
   EXPECT_EQ(WindowText(Item(dialog, txtDPI)), L"300");
   EXPECT_EQ(WindowText(Item(dialog, txtScanArray)), L"C:\\Tools\\scan.exe");
-  PostClick(dialog, cmdCancel);
-  EXPECT_TRUE(closed(dialog));
+  EXPECT_TRUE(cancel(dialog));
   EXPECT_EQ(settingsFile(), BothOff) << "Cancel saves nothing";
 }
 
 TEST_F(OptionsTest, LoadsWithBothFlagsOnAndTheRulesFollowTheBoxes) {
-  start(BothOn);
-  HWND dialog = open();
+  HWND dialog = startAndOpen(BothOn);
   ASSERT_NE(dialog, nullptr);
   EXPECT_TRUE(Ticked(dialog, chkScanUI));
   EXPECT_TRUE(Ticked(dialog, chkScannerArray));
@@ -212,9 +228,8 @@ TEST_F(OptionsTest, LoadsWithBothFlagsOnAndTheRulesFollowTheBoxes) {
 }
 
 TEST_F(OptionsTest, UnknownColourTypeIsLoggedAndOkThenFailsOnTheEmptyDpi) {
-  start("[Path]\r\nPath=" + std::string(program.folder().begin(), program.folder().end()) +
-        "\\\r\n[Scanner]\r\nDPI=300\r\nColorType=GRAY\r\n");
-  HWND dialog = open();
+  HWND dialog = startAndOpen("[Path]\r\nPath=" + std::string(program.folder().begin(), program.folder().end()) +
+                             "\\\r\n[Scanner]\r\nDPI=300\r\nColorType=GRAY\r\n");
   ASSERT_NE(dialog, nullptr);
   EXPECT_EQ(Selected(dialog), CB_ERR);
   EXPECT_EQ(WindowText(Item(dialog, txtDPI)), L"");
@@ -223,13 +238,11 @@ TEST_F(OptionsTest, UnknownColourTypeIsLoggedAndOkThenFailsOnTheEmptyDpi) {
   ASSERT_TRUE(WaitUntil([&] { return errorLog().find("fOptions_cmdOK_Click") != std::string::npos; }));
   EXPECT_TRUE(std::regex_search(errorLog(), std::regex(" 13 +Type mismatch +fOptions_cmdOK_Click\r\n$"))) << errorLog();
   EXPECT_TRUE(IsWindow(dialog)) << "a failed OK leaves the dialog open";
-  PostClick(dialog, cmdCancel);
-  EXPECT_TRUE(closed(dialog));
+  EXPECT_TRUE(cancel(dialog));
 }
 
 TEST_F(OptionsTest, DpiTextsThatFailKeepTheDialogOpenAndTheFileUnchanged) {
-  start(BothOff);
-  HWND dialog = open();
+  HWND dialog = startAndOpen(BothOff);
   ASSERT_NE(dialog, nullptr);
   Type(dialog, txtScanPath, program.folder());
   int failures = 0;
@@ -246,8 +259,7 @@ TEST_F(OptionsTest, DpiTextsThatFailKeepTheDialogOpenAndTheFileUnchanged) {
   const std::string log = errorLog();
   EXPECT_TRUE(std::regex_search(log, std::regex(" 6 +Overflow +fOptions_cmdOK_Click\r\n$"))) << log;
   EXPECT_EQ(settingsFile(), BothOff);
-  PostClick(dialog, cmdCancel);
-  EXPECT_TRUE(closed(dialog));
+  EXPECT_TRUE(cancel(dialog));
 }
 
 TEST_F(OptionsTest, DpiTextsThatAreTakenAsRoundedIntegers) {
@@ -268,8 +280,7 @@ TEST_F(OptionsTest, DpiTextsThatAreTakenAsRoundedIntegers) {
 }
 
 TEST_F(OptionsTest, OutputFolderIsTakenAsTypedAndCreatedWhenMissing) {
-  start(BothOff);
-  HWND dialog = open();
+  HWND dialog = startAndOpen(BothOff);
   ASSERT_NE(dialog, nullptr);
   const std::wstring typed = program.folder() + L"\\new folder";
   Type(dialog, txtScanPath, typed);
@@ -286,13 +297,11 @@ TEST_F(OptionsTest, OutputFolderIsTakenAsTypedAndCreatedWhenMissing) {
   ASSERT_TRUE(WaitUntil([&] { return errorLog().find("fOptions_cmdOK_Click") != std::string::npos; }));
   EXPECT_TRUE(IsWindow(dialog));
   EXPECT_EQ(settingsFile(), saved);
-  PostClick(dialog, cmdCancel);
-  EXPECT_TRUE(closed(dialog));
+  EXPECT_TRUE(cancel(dialog));
 }
 
 TEST_F(OptionsTest, EscAndEnterOutsideAButtonPressNothing) {
-  start(BothOff);
-  HWND dialog = open();
+  HWND dialog = startAndOpen(BothOff);
   ASSERT_NE(dialog, nullptr);
   PostMessageW(Item(dialog, chkScanUI), WM_KEYDOWN, VK_ESCAPE, 0);
   PostMessageW(Item(dialog, txtDPI), WM_KEYDOWN, VK_RETURN, 0);
@@ -309,34 +318,24 @@ TEST_F(OptionsTest, EscAndEnterOutsideAButtonPressNothing) {
 }
 
 TEST_F(OptionsTest, CancelledFolderBrowserStillEndsTheFolderWithASeparator) {
-  start(BothOff);
-  HWND dialog = open();
+  HWND dialog = startAndOpen(BothOff);
   ASSERT_NE(dialog, nullptr);
   Type(dialog, txtScanPath, L"typed but not confirmed");
-  PostClick(dialog, cmdPath);
-  HWND browser = waitForWindowOver(dialog);
-  ASSERT_NE(browser, nullptr);
-  PostMessageW(browser, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
+  ASSERT_TRUE(cancelWindowOpenedBy(dialog, cmdPath));
   ASSERT_TRUE(WaitUntil([&] { return WindowText(Item(dialog, txtScanPath)) == L"C:\\Scans\\"; }))
       << "the stored folder replaces what was typed";
-  PostClick(dialog, cmdCancel);
-  EXPECT_TRUE(closed(dialog));
+  EXPECT_TRUE(cancel(dialog));
 }
 
 TEST_F(OptionsTest, FileOpenDialogCancelledKeepsTheTextAndConfirmedReplacesIt) {
-  start(BothOn);
-  HWND dialog = open();
+  HWND dialog = startAndOpen(BothOn);
   ASSERT_NE(dialog, nullptr);
-  PostClick(dialog, cmdSrc);
-  HWND chooser = waitForWindowOver(dialog);
-  ASSERT_NE(chooser, nullptr);
-  PostMessageW(chooser, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
-  ASSERT_TRUE(WaitUntil([&] { return !IsWindow(chooser); }));
+  ASSERT_TRUE(cancelWindowOpenedBy(dialog, cmdSrc));
   EXPECT_EQ(WindowText(Item(dialog, txtScanArray)), L"C:\\Tools\\scan.exe");
 
   const std::wstring chosen = TestExeFolder() + L"\\FakeScan.exe";
   PostClick(dialog, cmdSrc);
-  chooser = waitForWindowOver(dialog);
+  HWND chooser = waitForWindowOver(dialog);
   ASSERT_NE(chooser, nullptr);
   // The file name box: edt1, or the edit inside the file name combo cmb13, at any depth.
   HWND name = nullptr;
@@ -354,8 +353,7 @@ TEST_F(OptionsTest, FileOpenDialogCancelledKeepsTheTextAndConfirmedReplacesIt) {
   ASSERT_TRUE(WaitUntil([&] { return !IsWindow(chooser); }));
   EXPECT_EQ(lstrcmpiW(WindowText(Item(dialog, txtScanArray)).c_str(), chosen.c_str()), 0)
       << std::string(WindowText(Item(dialog, txtScanArray)).begin(), WindowText(Item(dialog, txtScanArray)).end());
-  PostClick(dialog, cmdCancel);
-  EXPECT_TRUE(closed(dialog));
+  EXPECT_TRUE(cancel(dialog));
 }
 
 // The browser opens on the desktop; confirming it chooses the desktop's folder. The choice
@@ -363,8 +361,7 @@ TEST_F(OptionsTest, FileOpenDialogCancelledKeepsTheTextAndConfirmedReplacesIt) {
 TEST_F(OptionsTest, FolderChosenThenCancelStillDirectsTheNextScan) {
   ResetScanner();
   ProviderAnswersText(L"Chosen1");
-  start(BothOff);
-  HWND dialog = open();
+  HWND dialog = startAndOpen(BothOff);
   ASSERT_NE(dialog, nullptr);
   PostClick(dialog, cmdPath);
   HWND browser = waitForWindowOver(dialog);
@@ -379,8 +376,7 @@ TEST_F(OptionsTest, FolderChosenThenCancelStillDirectsTheNextScan) {
   }));
   ASSERT_FALSE(chosen.empty());
   EXPECT_EQ(chosen.back(), L'\\');
-  PostClick(dialog, cmdCancel);
-  ASSERT_TRUE(closed(dialog));
+  ASSERT_TRUE(cancel(dialog));
   EXPECT_EQ(settingsFile(), BothOff) << "nothing is saved";
 
   PressScan(main);
@@ -390,21 +386,15 @@ TEST_F(OptionsTest, FolderChosenThenCancelStillDirectsTheNextScan) {
 }
 
 TEST_F(OptionsTest, CancelledFolderBrowserWithNoStoredFolderGivesTheSeparatorAlone) {
-  start("[Scanner]\r\nDPI=300\r\n");
-  HWND dialog = open();
+  HWND dialog = startAndOpen("[Scanner]\r\nDPI=300\r\n");
   ASSERT_NE(dialog, nullptr);
-  PostClick(dialog, cmdPath);
-  HWND browser = waitForWindowOver(dialog);
-  ASSERT_NE(browser, nullptr);
-  PostMessageW(browser, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
+  ASSERT_TRUE(cancelWindowOpenedBy(dialog, cmdPath));
   EXPECT_TRUE(WaitUntil([&] { return WindowText(Item(dialog, txtScanPath)) == L"\\"; }));
-  PostClick(dialog, cmdCancel);
-  EXPECT_TRUE(closed(dialog));
+  EXPECT_TRUE(cancel(dialog));
 }
 
 TEST_F(OptionsTest, EnterPressesTheButtonThatHasTheFocus) {
-  start(BothOff);
-  HWND dialog = open();
+  HWND dialog = startAndOpen(BothOff);
   ASSERT_NE(dialog, nullptr);
   PostMessageW(dialog, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(Item(dialog, cmdCancel)), TRUE);
   Sleep(200);
@@ -414,16 +404,10 @@ TEST_F(OptionsTest, EnterPressesTheButtonThatHasTheFocus) {
 }
 
 TEST_F(OptionsTest, ChooseSourceShowsTheManagersListAndCancellingItChangesNothing) {
-  start(BothOff);
-  HWND dialog = open();
+  HWND dialog = startAndOpen(BothOff);
   ASSERT_NE(dialog, nullptr);
-  PostClick(dialog, cmdSource);
-  HWND chooser = waitForWindowOver(dialog);
-  ASSERT_NE(chooser, nullptr);
-  PostMessageW(chooser, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
-  ASSERT_TRUE(WaitUntil([&] { return !IsWindow(chooser); }));
+  ASSERT_TRUE(cancelWindowOpenedBy(dialog, cmdSource));
   EXPECT_TRUE(IsWindow(dialog));
   EXPECT_FALSE(PathExists(program.path(L"Logs")));
-  PostClick(dialog, cmdCancel);
-  EXPECT_TRUE(closed(dialog));
+  EXPECT_TRUE(cancel(dialog));
 }
