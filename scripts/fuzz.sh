@@ -5,11 +5,11 @@
 set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 build=${ZEMBROLITE_BUILD:-$root/build}
-seconds=${ZEMBROLITE_FUZZ_SECONDS:-25}
+seconds=${ZEMBROLITE_FUZZ_SECONDS:-15}
 
 status=0
 mkdir -p "$build/fuzz/artifacts"
-for pair in FuzzBmpLayout:bmp FuzzText:text; do
+for pair in FuzzBmpLayout:bmp FuzzText:text FuzzConversions:conversions FuzzSettings:settings; do
   target=${pair%%:*}
   corpus=${pair#*:}
   mkdir -p "$build/fuzz/work/$corpus"

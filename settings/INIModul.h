@@ -4,14 +4,7 @@
 #include <cstdint>
 #include <string>
 
-struct ScanSettingsRecord {
-  std::wstring OutputFolder;            // [Path] Path: images go to OutputFolder & name & ".bmp"
-  std::int16_t Resolution = 0;          // [Scanner] DPI
-  std::wstring ColorTypeName;           // [Scanner] ColorType: "BW", "GREY" or "RGB"
-  std::int16_t UseExternalProgram = 0;  // [Scanner] IsArray: -1 on, 0 off
-  std::wstring ExternalProgramPath;     // [Scanner] ScanPath
-  std::int16_t ShowSourceUI = 0;        // [Scanner] ScanUI: -1 true, 0 false
-};
+#include "SettingsRecord.h"
 
 // The one record of the run, read and assigned directly by its users.
 extern ScanSettingsRecord ScanSettings;

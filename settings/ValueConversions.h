@@ -7,6 +7,7 @@
 #include <string>
 
 #include "../common/AppError.h"
+#include "NumberText.h"
 
 // An optional sign, blanks around, a fraction rounded half to even: "301.5" gives 302.
 std::int16_t TextToInt16(const std::wstring& text);
@@ -14,3 +15,8 @@ std::int16_t TextToInt16(const std::wstring& text);
 // "True" and "False" in any letter case, or a number: zero is false, anything else true.
 // The result is -1 or 0.
 std::int16_t TextToTruth(const std::wstring& text);
+
+// The decimal and group separators and the signs of a locale; the user's own settings for
+// the user's default locale (0x0400).
+NumberSymbols NumberSymbolsOf(std::uint32_t localeId);
+NumberSymbols UserNumberSymbols();

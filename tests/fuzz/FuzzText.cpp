@@ -18,7 +18,8 @@ void Split(const std::uint8_t* data, std::size_t size, std::wstring (&texts)[3],
   number = 0;
   std::size_t at = 0;
   if (size >= 4) {
-    number = static_cast<std::int32_t>(data[0] | data[1] << 8 | data[2] << 16 | static_cast<std::uint32_t>(data[3]) << 24);
+    number =
+        static_cast<std::int32_t>(data[0] | data[1] << 8 | data[2] << 16 | static_cast<std::uint32_t>(data[3]) << 24);
     at = 4;
   }
   int current = 0;
