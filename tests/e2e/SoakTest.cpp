@@ -6,6 +6,8 @@
 #include <psapi.h>
 
 #include <cstdio>
+#include <cwchar>
+#include <string>
 
 #include "../unit/Bench.h"
 #include "../unit/TestFolders.h"
@@ -14,14 +16,19 @@
 namespace {
 
 // Wine reports the commit charge (PagefileUsage) and the working set of another process, but
-// 0 for its private usage, its handle count and its GDI and USER objects; Windows reports all.
+// not its private usage; the object counts come from inside the program through the probe.
 struct Usage {
   SIZE_T privateBytes = 0;
   SIZE_T workingSet = 0;
-  DWORD handles = 0, gdiObjects = 0, userObjects = 0;
+  unsigned long handles = 0, gdiObjects = 0, windows = 0;
+  std::wstring userObjects;
 };
 
-Usage UsageOf(HANDLE process) {
+unsigned long CountIn(const ProbeReport& report, const wchar_t* key) {
+  return std::wcstoul(ReportValue(report, key).c_str(), nullptr, 10);
+}
+
+Usage UsageOf(HANDLE process, HWND window) {
   Usage usage;
   PROCESS_MEMORY_COUNTERS_EX memory = {};
   memory.cb = sizeof memory;
@@ -29,9 +36,11 @@ Usage UsageOf(HANDLE process) {
     usage.privateBytes = memory.PrivateUsage ? memory.PrivateUsage : memory.PagefileUsage;
     usage.workingSet = memory.WorkingSetSize;
   }
-  GetProcessHandleCount(process, &usage.handles);
-  usage.gdiObjects = GetGuiResources(process, GR_GDIOBJECTS);
-  usage.userObjects = GetGuiResources(process, GR_USEROBJECTS);
+  const ProbeReport report = Probe(window);
+  usage.handles = CountIn(report, L"usage.handles");
+  usage.gdiObjects = CountIn(report, L"usage.gdi");
+  usage.windows = CountIn(report, L"usage.windows");
+  usage.userObjects = ReportValue(report, L"usage.user");
   return usage;
 }
 
@@ -62,28 +71,34 @@ TEST(Soak, AThousandPressesKeepMemoryHandlesAndObjectsFlat) {
 
   constexpr int WarmUp = 20, Presses = 1000;
   for (int i = 0; i < WarmUp; ++i) ASSERT_TRUE(press()) << "press " << i;
-  const Usage before = UsageOf(program.process());
+  UsageOf(program.process(), window);  // the first query loads the probe into the program
+  const Usage before = UsageOf(program.process(), window);
   const DWORD start = GetTickCount();
   for (int i = WarmUp; i < Presses; ++i) ASSERT_TRUE(press()) << "press " << i;
   const DWORD elapsed = GetTickCount() - start;
-  const Usage after = UsageOf(program.process());
+  const Usage after = UsageOf(program.process(), window);
 
   std::printf("soak: %d presses in %lu ms (%.1f ms each)\n", Presses - WarmUp, static_cast<unsigned long>(elapsed),
               static_cast<double>(elapsed) / (Presses - WarmUp));
   std::printf(
-      "soak: private bytes %lu -> %lu, working set %lu -> %lu, handles %lu -> %lu, GDI %lu -> %lu, "
-      "USER %lu -> %lu\n",
+      "soak: private bytes %lu -> %lu, working set %lu -> %lu, handles %lu -> %lu, GDI objects %lu -> %lu, "
+      "windows %lu -> %lu, USER objects %ls -> %ls\n",
       static_cast<unsigned long>(before.privateBytes), static_cast<unsigned long>(after.privateBytes),
-      static_cast<unsigned long>(before.workingSet), static_cast<unsigned long>(after.workingSet),
-      static_cast<unsigned long>(before.handles), static_cast<unsigned long>(after.handles),
-      static_cast<unsigned long>(before.gdiObjects), static_cast<unsigned long>(after.gdiObjects),
-      static_cast<unsigned long>(before.userObjects), static_cast<unsigned long>(after.userObjects));
+      static_cast<unsigned long>(before.workingSet), static_cast<unsigned long>(after.workingSet), before.handles,
+      after.handles, before.gdiObjects, after.gdiObjects, before.windows, after.windows, before.userObjects.c_str(),
+      after.userObjects.c_str());
   // A leak of one small object per press would show as hundreds here.
   EXPECT_GT(before.privateBytes, 0u) << "no memory figure to compare";
   EXPECT_LT(after.privateBytes, before.privateBytes + 2 * 1024 * 1024);
+  EXPECT_GT(before.handles, 0u) << "no handle count to compare";
   EXPECT_LE(after.handles, before.handles + 10);
+  EXPECT_GT(before.gdiObjects, 0u) << "no GDI count to compare";
   EXPECT_LE(after.gdiObjects, before.gdiObjects + 10);
-  EXPECT_LE(after.userObjects, before.userObjects + 10);
+  EXPECT_EQ(after.windows, before.windows);
+  if (before.userObjects != L"unknown") {
+    EXPECT_LE(std::wcstoul(after.userObjects.c_str(), nullptr, 10),
+              std::wcstoul(before.userObjects.c_str(), nullptr, 10) + 10);
+  }
   EXPECT_FALSE(PathExists(program.path(L"Logs")));
 
   PostMessageW(window, WM_CLOSE, 0, 0);

@@ -1,10 +1,13 @@
 // Loaded into the program's process by a GetMessage hook. Reports what other processes cannot
-// read under Wine: menu texts, fonts, the focus and the class icon.
+// read under Wine: menu texts, fonts, the focus, the class icon and the process's object counts.
 #include "ZProbe.h"
 
 #include <windows.h>
+#include <winternl.h>
 
+#include <cstdint>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -69,6 +72,97 @@ BOOL CALLBACK AddChild(HWND child, LPARAM reportAddress) {
   return TRUE;
 }
 
+bool UnderWine() { return GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "wine_get_version") != nullptr; }
+
+// Wine 8 answers GetGuiResources and GetProcessHandleCount with 0, so under Wine the counts
+// come from the tables behind them: the GDI handle table that the PEB points to, and the
+// system's handle list. Windows reports all three directly.
+#pragma pack(push, 1)
+struct WineGdiEntry {
+  std::uint64_t Object;
+  std::uint32_t Owner;
+  std::uint16_t Unique;
+  std::uint8_t Type;
+  std::uint8_t Flags;
+  std::uint64_t UserPointer;
+};
+#pragma pack(pop)
+static_assert(sizeof(WineGdiEntry) == 24, "Wine's GDI_HANDLE_ENTRY");
+constexpr int WineGdiHandleCount = 0x10000;
+
+unsigned long WineGdiObjects() {
+  using QueryProcessInformation = LONG(WINAPI*)(HANDLE, ULONG, PVOID, ULONG, PULONG);
+  const auto query = reinterpret_cast<QueryProcessInformation>(
+      reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "NtQueryInformationProcess")));
+  PROCESS_BASIC_INFORMATION basic = {};
+  if (!query || query(GetCurrentProcess(), 0 /* ProcessBasicInformation */, &basic, sizeof basic, nullptr) != 0)
+    return 0;
+  const auto* peb = reinterpret_cast<const std::uint8_t*>(basic.PebBaseAddress);
+  const auto* table = *reinterpret_cast<const WineGdiEntry* const*>(peb + (sizeof(void*) == 4 ? 0x94 : 0xF8));
+  if (!table) return 0;
+  unsigned long count = 0;
+  for (int i = 0; i < WineGdiHandleCount; ++i)
+    if (table[i].Type != 0) ++count;
+  return count;
+}
+
+// SYSTEM_HANDLE_INFORMATION: a count, then 16-byte entries that begin with the owner's id.
+unsigned long KernelHandlesFromSystemList() {
+  using QuerySystemInformation = LONG(WINAPI*)(ULONG, PVOID, ULONG, PULONG);
+  const auto query = reinterpret_cast<QuerySystemInformation>(
+      reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "NtQuerySystemInformation")));
+  if (!query) return 0;
+  std::vector<std::uint8_t> list(1 << 20);
+  ULONG length = 0;
+  constexpr ULONG SystemHandleInformation = 16;
+  while (query(SystemHandleInformation, list.data(), static_cast<ULONG>(list.size()), &length) != 0) {
+    if (list.size() >= (64u << 20)) return 0;
+    list.resize(list.size() * 2);
+  }
+  const std::uint32_t entries = *reinterpret_cast<const std::uint32_t*>(list.data());
+  const std::uint16_t self = static_cast<std::uint16_t>(GetCurrentProcessId());
+  const std::size_t entrySize = 8 + 2 * sizeof(void*);
+  unsigned long count = 0;
+  for (std::uint32_t i = 0; i < entries && sizeof(void*) + (i + 1) * entrySize <= list.size(); ++i) {
+    const std::uint8_t* entry = list.data() + sizeof(void*) + i * entrySize;
+    if (*reinterpret_cast<const std::uint16_t*>(entry) == self) ++count;
+  }
+  return count;
+}
+
+// EnumChildWindows walks all descendants, not only the direct children.
+BOOL CALLBACK CountDescendant(HWND, LPARAM countAddress) {
+  ++*reinterpret_cast<unsigned long*>(countAddress);
+  return TRUE;
+}
+
+BOOL CALLBACK CountWindow(HWND window, LPARAM countAddress) {
+  DWORD owner = 0;
+  GetWindowThreadProcessId(window, &owner);
+  if (owner == GetCurrentProcessId()) {
+    ++*reinterpret_cast<unsigned long*>(countAddress);
+    EnumChildWindows(window, CountDescendant, countAddress);
+  }
+  return TRUE;
+}
+
+void AddUsage(std::wstring& report) {
+  unsigned long windows = 0;
+  EnumWindows(CountWindow, reinterpret_cast<LPARAM>(&windows));
+  Add(report, L"usage.windows", std::to_wstring(windows));
+  if (UnderWine()) {
+    Add(report, L"usage.gdi", std::to_wstring(WineGdiObjects()));
+    Add(report, L"usage.user", L"unknown");
+    Add(report, L"usage.handles", std::to_wstring(KernelHandlesFromSystemList()));
+  } else {
+    DWORD handles = 0;
+    GetProcessHandleCount(GetCurrentProcess(), &handles);
+    Add(report, L"usage.gdi", std::to_wstring(GetGuiResources(GetCurrentProcess(), GR_GDIOBJECTS)));
+    Add(report, L"usage.user", std::to_wstring(GetGuiResources(GetCurrentProcess(), GR_USEROBJECTS)));
+    Add(report, L"usage.handles", std::to_wstring(handles));
+  }
+}
+
 std::wstring Report(HWND target) {
   std::wstring report;
   HWND focus = GetFocus();
@@ -77,6 +171,7 @@ std::wstring Report(HWND target) {
   EnumChildWindows(target, AddChild, reinterpret_cast<LPARAM>(&report));
   if (HMENU menu = GetMenu(target)) AddMenu(report, menu, L"menu.");
   AddIcon(report, target);
+  AddUsage(report);
   return report;
 }
 
