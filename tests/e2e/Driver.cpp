@@ -166,7 +166,7 @@ std::vector<HWND> Descendants(HWND parent) {
   return list;
 }
 
-ProbeReport Probe(HWND target) {
+ProbeReport Probe(HWND target, long request) {
   static const UINT query = RegisterWindowMessageW(ProbeQueryMessageName);
   HMODULE probe = LoadLibraryW((TestExeFolder() + L"\\ZProbe.dll").c_str());
   auto hookProc =
@@ -189,7 +189,7 @@ ProbeReport Probe(HWND target) {
   const DWORD thread = GetWindowThreadProcessId(target, nullptr);
   HHOOK hook = SetWindowsHookExW(WH_GETMESSAGE, hookProc, probe, thread);
   if (!hook) ADD_FAILURE() << "cannot hook the program's UI thread: " << GetLastError();
-  PostMessageW(target, query, reinterpret_cast<WPARAM>(receiver), 0);
+  PostMessageW(target, query, reinterpret_cast<WPARAM>(receiver), request);
 
   const DWORD start = GetTickCount();
   while (hook && !result.arrived && GetTickCount() - start < 10000) {

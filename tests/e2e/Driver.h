@@ -56,7 +56,7 @@ std::vector<HWND> Descendants(HWND parent);
 
 // What the probe reports from inside the program's UI thread ("menu.0", "focus.id", ...).
 using ProbeReport = std::map<std::wstring, std::wstring>;
-ProbeReport Probe(HWND target);
+ProbeReport Probe(HWND target, long request = 0 /* ProbeReportRequest */);
 // One value of a report, or "<missing>".
 std::wstring ReportValue(const ProbeReport& report, const std::wstring& key);
 

@@ -1,10 +1,12 @@
-// Faults: every call that an acquisition makes to the source fails in turn, for both ways.
+// Faults: every call that an acquisition makes to the source fails in turn, for both ways, and
+// the manager refuses to open.
 // After each: no new image and the old one of that name untouched, source and manager closed,
 // no memory that the source handed over left allocated, and the next press works.
 #include <gtest/gtest.h>
 
 #include <string>
 
+#include "../probe/ZProbe.h"
 #include "../unit/Bench.h"
 #include "../unit/TestFolders.h"
 #include "Driver.h"
@@ -74,26 +76,57 @@ class FaultMatrixTest : public ::testing::TestWithParam<Fault> {
     return SendMessageTimeoutW(window, WM_NULL, 0, 0, SMTO_BLOCK, 10000, &ignored) != 0;
   }
 
+  // The settings of the fault's way, with an earlier image of the name the next press writes.
+  HWND startWithEarlierImage(const Fault& fault) {
+    ProviderAnswersText(L"page");
+    output = program.folder() + L"\\out\\";
+    CreateDirectoryW(output.c_str(), nullptr);
+    image = output + L"page.bmp";
+    WriteFileBytes(image, "the earlier image");
+    program.writeSettings("[Path]\r\nPath=" + std::string(output.begin(), output.end()) + "\r\n[Scanner]\r\n" +
+                          fault.way);
+    if (!program.start()) return nullptr;
+    return program.waitForMainWindow();
+  }
+
+  // After a failed press: nothing written, nothing logged.
+  void expectEarlierImageOnly(const std::string& log) {
+    EXPECT_EQ(ReadFileBytes(image), "the earlier image") << log;
+    EXPECT_EQ(FilesIn(output).size(), 1u) << "no partial or temporary file";
+    EXPECT_FALSE(PathExists(program.path(L"Logs"))) << "acquisition failures are not logged";
+  }
+
+  // The next press, with the fault gone, works; its opening reports what is still allocated.
+  void expectNextPressWorks(HWND window, bool withInterface) {
+    WriteScannerControl("[Log]\r\nCalls=1\r\n[Device]\r\nPhysicalWidth=1\r\nPhysicalHeight=1\r\n");
+    DeleteFileW((ScannerFolder() + L"VirtualScanner.log").c_str());
+    press(window, withInterface);
+    ASSERT_TRUE(settled(window, "IDENTITY.CLOSEDS -> 0")) << ScannerCallLog();
+    EXPECT_NE(ScannerCallLog().find("outstanding=0"), std::string::npos)
+        << "memory from the failed press still allocated:\n"
+        << ScannerCallLog();
+    EXPECT_NE(ReadFileBytes(image), "the earlier image");
+    EXPECT_EQ(ReadFileBytes(image).substr(0, 2), "BM");
+    PostMessageW(window, WM_CLOSE, 0, 0);
+    EXPECT_TRUE(program.waitForExit(10000));
+  }
+
   ProgramCopy program;
+  std::wstring output;
+  std::wstring image;
 };
+
+class ManagerFaultTest : public FaultMatrixTest {};
 
 }  // namespace
 
 TEST_P(FaultMatrixTest, FailureClosesEverythingKeepsTheOldImageAndTheNextPressWorks) {
   const Fault& fault = GetParam();
   const bool withInterface = fault.way == InterfaceSettings;
-  ProviderAnswersText(L"page");
-  const std::wstring output = program.folder() + L"\\out\\";
-  CreateDirectoryW(output.c_str(), nullptr);
-  const std::wstring image = output + L"page.bmp";
-  WriteFileBytes(image, "the earlier image");
   WriteScannerControl("[Log]\r\nCalls=1\r\n[Device]\r\nPhysicalWidth=1\r\nPhysicalHeight=1\r\n[Fail]\r\n" +
                       std::string(fault.fail) + "=" + std::to_string(fault.returnCode) + "\r\n");
   DeleteFileW((ScannerFolder() + L"VirtualScanner.log").c_str());
-  program.writeSettings("[Path]\r\nPath=" + std::string(output.begin(), output.end()) + "\r\n[Scanner]\r\n" +
-                        fault.way);
-  ASSERT_TRUE(program.start());
-  HWND window = program.waitForMainWindow();
+  HWND window = startWithEarlierImage(fault);
   ASSERT_NE(window, nullptr);
 
   press(window, withInterface);
@@ -104,22 +137,30 @@ TEST_P(FaultMatrixTest, FailureClosesEverythingKeepsTheOldImageAndTheNextPressWo
   if (std::string(fault.fail) != "IDENTITY.OPENDS") {
     EXPECT_NE(log.find("IDENTITY.CLOSEDS"), std::string::npos) << "the source is closed:\n" << log;
   }
-  EXPECT_EQ(ReadFileBytes(image), "the earlier image") << log;
-  EXPECT_EQ(FilesIn(output).size(), 1u) << "no partial or temporary file";
-  EXPECT_FALSE(PathExists(program.path(L"Logs"))) << "acquisition failures are not logged";
+  expectEarlierImageOnly(log);
+  expectNextPressWorks(window, withInterface);
+}
 
-  // The next press, with the fault gone, works; its opening reports what is still allocated.
-  WriteScannerControl("[Log]\r\nCalls=1\r\n[Device]\r\nPhysicalWidth=1\r\nPhysicalHeight=1\r\n");
+// While another session holds Wine's manager, the program's own opening fails: the press ends
+// without a call to the source, without closing the manager it did not open, and quietly.
+TEST_P(ManagerFaultTest, ManagerThatWillNotOpenEndsThePressAndTheNextPressWorks) {
+  const Fault& fault = GetParam();
+  const bool withInterface = fault.way == InterfaceSettings;
+  WriteScannerControl("[Log]\r\nCalls=1\r\n");
   DeleteFileW((ScannerFolder() + L"VirtualScanner.log").c_str());
-  press(window, withInterface);
-  ASSERT_TRUE(settled(window, "IDENTITY.CLOSEDS -> 0")) << ScannerCallLog();
-  EXPECT_NE(ScannerCallLog().find("outstanding=0"), std::string::npos)
-      << "memory from the failed press still allocated:\n"
-      << ScannerCallLog();
-  EXPECT_NE(ReadFileBytes(image), "the earlier image");
-  EXPECT_EQ(ReadFileBytes(image).substr(0, 2), "BM");
-  PostMessageW(window, WM_CLOSE, 0, 0);
-  EXPECT_TRUE(program.waitForExit(10000));
+  HWND window = startWithEarlierImage(fault);
+  ASSERT_NE(window, nullptr);
+
+  const ProbeReport held = Probe(window, ProbeHoldManagerRequest);
+  ASSERT_EQ(ReportValue(held, L"manager.result"), L"0") << "the probe's own session did not open";
+  PressScan(window);
+  Probe(window);  // answered once the press has returned to the program's loop
+  EXPECT_EQ(ScannerCallLog().find("IDENTITY.OPENDS"), std::string::npos) << ScannerCallLog();
+  expectEarlierImageOnly(ScannerCallLog());
+  const ProbeReport released = Probe(window, ProbeReleaseManagerRequest);
+  EXPECT_EQ(ReportValue(released, L"manager.result"), L"0") << "the program closed a manager it had not opened";
+
+  expectNextPressWorks(window, withInterface);
 }
 
 std::string FaultName(const ::testing::TestParamInfo<Fault>& info) {
@@ -131,3 +172,8 @@ std::string FaultName(const ::testing::TestParamInfo<Fault>& info) {
 }
 
 INSTANTIATE_TEST_SUITE_P(EveryCall, FaultMatrixTest, ::testing::ValuesIn(Faults), FaultName);
+
+INSTANTIATE_TEST_SUITE_P(WillNotOpen, ManagerFaultTest,
+                         ::testing::Values(Fault{FixedSettings, "PARENT.OPENDSM", 1},
+                                           Fault{InterfaceSettings, "PARENT.OPENDSM", 1}),
+                         FaultName);

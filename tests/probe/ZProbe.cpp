@@ -3,6 +3,8 @@
 #include "ZProbe.h"
 
 #include <windows.h>
+// The records' declarations need the Win32 basics first.
+#include "../../twain/Dsm.h"
 #include <winternl.h>
 
 #include <cstdint>
@@ -175,6 +177,38 @@ std::wstring Report(HWND target) {
   return report;
 }
 
+TW_IDENTITY ProbeIdentity() {
+  TW_IDENTITY identity = {};
+  identity.Version.MajorNum = 1;
+  identity.ProtocolMajor = 1;
+  identity.ProtocolMinor = 9;
+  identity.SupportedGroups = DG_CONTROL | DG_IMAGE;
+  lstrcpynA(identity.Manufacturer, "Zembrolite tests", sizeof identity.Manufacturer);
+  lstrcpynA(identity.ProductFamily, "Probe", sizeof identity.ProductFamily);
+  lstrcpynA(identity.ProductName, "ZProbe", sizeof identity.ProductName);
+  return identity;
+}
+
+std::wstring ManagerReport(HWND parent, long request) {
+  static TW_IDENTITY identity = ProbeIdentity();
+  std::wstring report;
+  HMODULE manager = LoadLibraryW(DsmPath().c_str());  // the program's own copy, already loaded
+  const auto entry =
+      manager ? reinterpret_cast<DsmEntryProc>(reinterpret_cast<void*>(GetProcAddress(manager, "DSM_Entry"))) : nullptr;
+  if (!entry) {
+    Add(report, L"manager.result", L"no manager");
+    return report;
+  }
+  HWND window = parent;
+  const TW_UINT16 message = request == ProbeHoldManagerRequest ? MSG_OPENDSM : MSG_CLOSEDSM;
+  const TW_UINT16 result = entry(&identity, nullptr, DG_CONTROL, DAT_PARENT, message, &window);
+  TW_STATUS status = {};
+  entry(&identity, nullptr, DG_CONTROL, DAT_STATUS, MSG_GET, &status);
+  Add(report, L"manager.result", std::to_wstring(result));
+  Add(report, L"manager.condition", std::to_wstring(status.ConditionCode));
+  return report;
+}
+
 }  // namespace
 
 extern "C" __declspec(dllexport) LRESULT CALLBACK ProbeGetMessage(int code, WPARAM wParam, LPARAM lParam) {
@@ -182,7 +216,9 @@ extern "C" __declspec(dllexport) LRESULT CALLBACK ProbeGetMessage(int code, WPAR
   if (code == HC_ACTION && wParam == PM_REMOVE) {
     MSG* message = reinterpret_cast<MSG*>(lParam);
     if (message->message == query) {
-      const std::wstring report = Report(message->hwnd);
+      const std::wstring report = message->lParam == ProbeReportRequest
+                                      ? Report(message->hwnd)
+                                      : ManagerReport(message->hwnd, static_cast<long>(message->lParam));
       COPYDATASTRUCT data = {ProbeReportTag, static_cast<DWORD>((report.size() + 1) * sizeof(wchar_t)),
                              const_cast<wchar_t*>(report.c_str())};
       DWORD_PTR ignored = 0;
