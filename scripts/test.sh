@@ -13,8 +13,9 @@ bench_up
 # One wineserver for the whole run: each test program then starts in a fraction of a second.
 # Wine's own service processes start with the first program; start them here, away from the
 # output pipes of the tests, which they would otherwise hold open.
-# A server left from the set-up (registering the provider starts one) must end first:
-# "wineserver -p" refuses to start beside a running one.
+# A server left from the set-up (registering the provider starts one), or a persistent one from
+# an earlier run by hand, must end first: "wineserver -p" refuses to start beside a running one.
+wineserver -k >/dev/null 2>&1 || true
 wineserver -w
 wineserver -p
 wine cmd /c exit >/dev/null 2>&1 </dev/null || true

@@ -41,6 +41,9 @@ TEST(NumberText, SignsBlanksAndHalvesToEven) {
   EXPECT_EQ(ValueOf(L"-301.5"), -302);
   EXPECT_EQ(ValueOf(L"0.5"), 0);
   EXPECT_EQ(ValueOf(L".5"), 0);
+  EXPECT_EQ(ValueOf(L"0.06"), 0) << "Wine's VarI2FromStr gives 1";
+  EXPECT_EQ(ValueOf(L".0836"), 0);
+  EXPECT_EQ(ValueOf(L"-0.6"), -1);
   EXPECT_EQ(ValueOf(L"5."), 5);
   EXPECT_EQ(ValueOf(L"2.50000000000000000000000000000000001"), 3);
   EXPECT_EQ(ValueOf(L"3.49999999999999999999999999999999999"), 3);

@@ -12,71 +12,40 @@
 
 namespace {
 
-std::int32_t ErrorOf(std::int16_t (*convert)(const std::wstring&), const std::wstring& text) {
+AppError ErrorOf(std::int16_t (*convert)(const std::wstring&), const std::wstring& text) {
   try {
     convert(text);
   } catch (const AppError& error) {
-    return error.Number;
+    return error;
   }
-  return 0;
+  return {0, L""};
 }
 
 }  // namespace
 
-TEST(TextToInt16, AcceptsSignsBlanksAndRoundsHalvesToEven) {
-  EXPECT_EQ(TextToInt16(L"300"), 300);
-  EXPECT_EQ(TextToInt16(L" 12 "), 12);
-  EXPECT_EQ(TextToInt16(L"-5"), -5);
-  EXPECT_EQ(TextToInt16(L"+7"), 7);
-  EXPECT_EQ(TextToInt16(L"300.5"), 300);
-  EXPECT_EQ(TextToInt16(L"301.5"), 302);
-  EXPECT_EQ(TextToInt16(L"2.5"), 2);
-  EXPECT_EQ(TextToInt16(L"3.5"), 4);
-  EXPECT_EQ(TextToInt16(L"32767"), 32767);
-  EXPECT_EQ(TextToInt16(L"-32768"), -32768);
-}
-
-TEST(TextToInt16, NotANumberIsTypeMismatch) {
-  for (const wchar_t* text : {L"abc", L"", L" ", L"1 2", L"yes"}) {
-    EXPECT_EQ(ErrorOf(TextToInt16, text), ErrTypeMismatch)
-        << "text: [" << std::string(text, text + wcslen(text)) << "]";
-  }
-  try {
-    TextToInt16(L"abc");
-  } catch (const AppError& error) {
-    EXPECT_EQ(error.Description, L"Type mismatch");
-  }
-}
-
-TEST(TextToInt16, OutsideSixteenBitsIsOverflow) {
-  EXPECT_EQ(ErrorOf(TextToInt16, L"70000"), ErrOverflow);
-  EXPECT_EQ(ErrorOf(TextToInt16, L"32768"), ErrOverflow);
-  EXPECT_EQ(ErrorOf(TextToInt16, L"-32769"), ErrOverflow);
-  // Rounding comes first: 32767.5 rounds to 32768.
-  EXPECT_EQ(ErrorOf(TextToInt16, L"32767.5"), ErrOverflow);
-  try {
-    TextToInt16(L"70000");
-  } catch (const AppError& error) {
-    EXPECT_EQ(error.Description, L"Overflow");
-  }
-}
-
-TEST(TextToTruth, WordsInAnyCaseAndNumbers) {
-  EXPECT_EQ(TextToTruth(L"True"), TruthTrue);
+// The rules themselves are checked natively too (NumberText); here, what the program adds.
+TEST(TextConversions, UseTheUserNumberFormatAndRaiseNumberedErrors) {
+  EXPECT_EQ(TextToInt16(L" 1,200.5 "), 1200);
   EXPECT_EQ(TextToTruth(L"tRUE"), TruthTrue);
-  EXPECT_EQ(TextToTruth(L"False"), TruthFalse);
-  EXPECT_EQ(TextToTruth(L"FALSE"), TruthFalse);
-  EXPECT_EQ(TextToTruth(L"-1"), TruthTrue);
-  EXPECT_EQ(TextToTruth(L"1"), TruthTrue);
-  EXPECT_EQ(TextToTruth(L"2.5"), TruthTrue);
   EXPECT_EQ(TextToTruth(L"0"), TruthFalse);
+  const AppError mismatch = ErrorOf(TextToInt16, L"abc");
+  EXPECT_EQ(mismatch.Number, 13);
+  EXPECT_EQ(mismatch.Description, L"Type mismatch");
+  const AppError overflow = ErrorOf(TextToInt16, L"70000");
+  EXPECT_EQ(overflow.Number, 6);
+  EXPECT_EQ(overflow.Description, L"Overflow");
+  EXPECT_EQ(ErrorOf(TextToTruth, L"yes").Number, 13);
 }
 
-TEST(TextToTruth, OtherTextIsTypeMismatch) {
-  for (const wchar_t* text : {L"yes", L"", L"on", L"Wahr"}) {
-    EXPECT_EQ(ErrorOf(TextToTruth, text), ErrTypeMismatch)
-        << "text: [" << std::string(text, text + wcslen(text)) << "]";
-  }
+TEST(TextConversions, SymbolsComeFromTheLocale) {
+  const NumberSymbols us = NumberSymbolsOf(0x0409);
+  EXPECT_EQ(us.DecimalSeparator, L".");
+  EXPECT_EQ(us.GroupSeparator, L",");
+  EXPECT_EQ(us.NegativeSign, L"-");
+  const NumberSymbols german = NumberSymbolsOf(0x0407);
+  EXPECT_EQ(german.DecimalSeparator, L",");
+  EXPECT_EQ(german.GroupSeparator, L".");
+  EXPECT_EQ(UserNumberSymbols().DecimalSeparator, L".") << "the bench pins US English";
 }
 
 // The conversions follow the same rules as the platform's variant conversions on every number
