@@ -1,5 +1,5 @@
-// Arbitrary input for the parts that rest on platform functions, which the native fuzz targets
-// cannot reach: the settings reader and the text conversions. A fixed seed keeps runs repeatable.
+// Arbitrary input for the settings reader with the platform's profile functions, which the native
+// fuzzing cannot reach. A fixed seed keeps runs repeatable.
 #include <gtest/gtest.h>
 #include <windows.h>
 
@@ -8,8 +8,6 @@
 #include <string>
 
 #include "../../settings/INIModul.h"
-#include "../../settings/ValueConversions.h"
-#include "../../settings/ValueText.h"
 #include "../model/ProfileModel.h"
 #include "TestFolders.h"
 
@@ -40,14 +38,6 @@ std::string RandomSettings(std::mt19937& random) {
   return text;
 }
 
-std::wstring RandomText(std::mt19937& random) {
-  const wchar_t alphabet[] = L"0123456789+-.,eE$()& \t TrueFalsyYES\u00e4\u2028";
-  std::wstring text;
-  const int length = static_cast<int>(random() % 12);
-  for (int i = 0; i < length; ++i) text += alphabet[random() % (sizeof alphabet / sizeof alphabet[0] - 1)];
-  return text;
-}
-
 }  // namespace
 
 TEST(RandomInput, SettingsReaderLoadsSomethingSoundFromAnyFile) {
@@ -68,26 +58,6 @@ TEST(RandomInput, SettingsReaderLoadsSomethingSoundFromAnyFile) {
     EXPECT_LE(std::count(log.begin(), log.end(), '\n'), 3) << "at most one line per convertible key";
   }
   RemoveTree(logs);
-}
-
-TEST(RandomInput, ConversionsGiveAValueOr13Or6AndNumbersRoundTrip) {
-  std::mt19937 random(7);
-  for (int round = 0; round < 1000; ++round) {
-    const std::wstring text = RandomText(random);
-    try {
-      const std::int16_t value = TextToInt16(text);
-      EXPECT_EQ(TextToInt16(Int16ToText(value)), value);
-    } catch (const AppError& error) {
-      EXPECT_TRUE(error.Number == ErrTypeMismatch || error.Number == ErrOverflow);
-    }
-    try {
-      const std::int16_t truth = TextToTruth(text);
-      EXPECT_TRUE(truth == TruthTrue || truth == TruthFalse);
-      EXPECT_EQ(TextToTruth(TruthToText(truth)), truth);
-    } catch (const AppError& error) {
-      EXPECT_TRUE(error.Number == ErrTypeMismatch || error.Number == ErrOverflow);
-    }
-  }
 }
 
 // The plain profile reader that the native fuzzing of the settings reader stands on must read
