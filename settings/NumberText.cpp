@@ -12,9 +12,9 @@ struct DecimalNumber {
   std::size_t IntegerDigits = 0;
 };
 
-class Scanner {
+class TextCursor {
  public:
-  explicit Scanner(std::wstring_view text) : text_(text) {}
+  explicit TextCursor(std::wstring_view text) : text_(text) {}
 
   bool AtEnd() const { return at_ == text_.size(); }
 
@@ -41,33 +41,33 @@ class Scanner {
 };
 
 bool ParseDecimal(std::wstring_view text, const NumberSymbols& symbols, DecimalNumber& number) {
-  Scanner scanner(text);
-  scanner.SkipBlanks();
-  if (scanner.Take(symbols.NegativeSign) || scanner.Take(L"-")) {
+  TextCursor cursor(text);
+  cursor.SkipBlanks();
+  if (cursor.Take(symbols.NegativeSign) || cursor.Take(L"-")) {
     number.Negative = true;
-    scanner.SkipBlanks();
-  } else if (scanner.Take(symbols.PositiveSign) || scanner.Take(L"+")) {
-    scanner.SkipBlanks();
+    cursor.SkipBlanks();
+  } else if (cursor.Take(symbols.PositiveSign) || cursor.Take(L"+")) {
+    cursor.SkipBlanks();
   }
   char digit = 0;
   bool anyDigit = false;
   for (;;) {
-    if (scanner.TakeDigit(digit)) {
+    if (cursor.TakeDigit(digit)) {
       anyDigit = true;
       number.Digits += digit;
-    } else if (!anyDigit || !scanner.Take(symbols.GroupSeparator)) {
+    } else if (!anyDigit || !cursor.Take(symbols.GroupSeparator)) {
       break;
     }
   }
   number.IntegerDigits = number.Digits.size();
-  if (scanner.Take(symbols.DecimalSeparator)) {
-    while (scanner.TakeDigit(digit)) {
+  if (cursor.Take(symbols.DecimalSeparator)) {
+    while (cursor.TakeDigit(digit)) {
       anyDigit = true;
       number.Digits += digit;
     }
   }
-  scanner.SkipBlanks();
-  if (!anyDigit || !scanner.AtEnd()) return false;
+  cursor.SkipBlanks();
+  if (!anyDigit || !cursor.AtEnd()) return false;
 
   std::size_t leadingZeros = 0;
   while (leadingZeros < number.IntegerDigits && number.Digits[leadingZeros] == '0') ++leadingZeros;
