@@ -39,6 +39,16 @@ const char FullFile[] =
     "[Path]\r\nPath=C:\\Scans\\\r\n[Scanner]\r\nDPI=%DPI%\r\nColorType=GREY\r\nIsArray=%ISARRAY%\r\n"
     "ScanPath=C:\\Tools\\scan.exe\r\nScanUI=%SCANUI%\r\n";
 
+// The record that FileWith(dpi, "-1", "True") loads, with the resolution it should give.
+void ExpectLoadedFromFileWith(std::int16_t resolution) {
+  EXPECT_EQ(ScanSettings.OutputFolder, L"C:\\Scans\\");
+  EXPECT_EQ(ScanSettings.Resolution, resolution);
+  EXPECT_EQ(ScanSettings.ColorTypeName, L"GREY");
+  EXPECT_EQ(ScanSettings.UseExternalProgram, -1);
+  EXPECT_EQ(ScanSettings.ExternalProgramPath, L"C:\\Tools\\scan.exe");
+  EXPECT_EQ(ScanSettings.ShowSourceUI, -1);
+}
+
 std::string FileWith(const std::string& dpi, const std::string& isArray, const std::string& scanUI) {
   std::string text = FullFile;
   text.replace(text.find("%DPI%"), 5, dpi);
@@ -63,12 +73,7 @@ TEST_F(SettingsFileTest, MissingFileGivesDefaultsAndCreatesNothing) {
 
 TEST_F(SettingsFileTest, LoadsEveryKey) {
   load(FileWith("600", "-1", "True"));
-  EXPECT_EQ(ScanSettings.OutputFolder, L"C:\\Scans\\");
-  EXPECT_EQ(ScanSettings.Resolution, 600);
-  EXPECT_EQ(ScanSettings.ColorTypeName, L"GREY");
-  EXPECT_EQ(ScanSettings.UseExternalProgram, -1);
-  EXPECT_EQ(ScanSettings.ExternalProgramPath, L"C:\\Tools\\scan.exe");
-  EXPECT_EQ(ScanSettings.ShowSourceUI, -1);
+  ExpectLoadedFromFileWith(600);
   EXPECT_FALSE(PathExists(logFolder()));
 }
 
@@ -94,12 +99,7 @@ TEST_F(SettingsFileTest, BadDpiIsLoggedAndTheLaterKeysStillLoad) {
     load(FileWith(c.dpi, "-1", "True"));
     EXPECT_EQ(logLines(), 1);
     EXPECT_TRUE(std::regex_search(logText(), std::regex(c.logged))) << logText();
-    EXPECT_EQ(ScanSettings.OutputFolder, L"C:\\Scans\\");
-    EXPECT_EQ(ScanSettings.Resolution, 300);
-    EXPECT_EQ(ScanSettings.ColorTypeName, L"GREY");
-    EXPECT_EQ(ScanSettings.UseExternalProgram, -1);
-    EXPECT_EQ(ScanSettings.ExternalProgramPath, L"C:\\Tools\\scan.exe");
-    EXPECT_EQ(ScanSettings.ShowSourceUI, -1);
+    ExpectLoadedFromFileWith(300);
   }
 }
 
