@@ -7,6 +7,8 @@ packages=(
   cmake make g++ clang libclang-rt-14-dev
   g++-mingw-w64-i686 mingw-w64-i686-dev binutils-mingw-w64-i686
   wine wine32:i386 libwine:i386 fonts-wine
+  # For hosts whose kernel runs no 32-bit code: a 64-bit build under Wine's 64-bit loader.
+  wine64 g++-mingw-w64-x86-64 mingw-w64-x86-64-dev binutils-mingw-w64-x86-64
   xvfb xauth x11-utils imagemagick
   googletest
   clang-format

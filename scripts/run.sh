@@ -18,14 +18,14 @@ bench_up
 # The program keeps its Settings.ini and Logs beside itself, in a folder that survives rebuilds.
 run_folder=$ZEMBROLITE_BUILD/run
 mkdir -p "$run_folder"
-cp "$ZEMBROLITE_BUILD/bin/Zembrolite.exe" "$run_folder/"
+cp "$ZEMBROLITE_BENCH_BUILD/bin/Zembrolite.exe" "$run_folder/"
 
 if [ "$had_display" = yes ]; then
-  exec wine "$run_folder/Zembrolite.exe"
+  exec "$WINE" "$run_folder/Zembrolite.exe"
 fi
 
 trap bench_down EXIT
-wine "$run_folder/Zembrolite.exe" &
+"$WINE" "$run_folder/Zembrolite.exe" &
 for _ in $(seq 1 150); do
   if xwininfo -name "Zembrolite 1.0.0" >/dev/null 2>&1; then break; fi
   sleep 0.2

@@ -32,7 +32,11 @@ DsmEntryProc RealEntry() {
 
 std::wstring DsmPath() {
   wchar_t folder[MAX_PATH];
+#ifdef _WIN64
+  const UINT length = GetSystemDirectoryW(folder, MAX_PATH);
+#else
   const UINT length = GetWindowsDirectoryW(folder, MAX_PATH);
+#endif
   if (length == 0 || length >= MAX_PATH) return {};
   std::wstring path(folder, length);
   if (path.back() != L'\\') path += L'\\';

@@ -80,9 +80,9 @@ std::int32_t TransferImage(bool showUI, HGLOBAL& image) {
       return 1;
     }
     if (end == PumpEnd::ImageReady) {
-      TW_UINT32 handle = 0;  // the source writes a 32-bit global-memory handle here
+      TW_UINTPTR handle = 0;  // the source writes its global-memory handle here
       const TW_UINT16 transfer = CallSource(DG_IMAGE, DAT_IMAGENATIVEXFER, MSG_GET, &handle);
-      received.reset(reinterpret_cast<HGLOBAL>(static_cast<std::uintptr_t>(handle)));
+      received.reset(reinterpret_cast<HGLOBAL>(handle));
       if (transfer != TWRC_XFERDONE) {
         CallSource(DG_CONTROL, DAT_PENDINGXFERS, MSG_ENDXFER, &pending);
         CallSource(DG_CONTROL, DAT_USERINTERFACE, MSG_DISABLEDS, &ui);

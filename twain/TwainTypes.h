@@ -11,6 +11,9 @@ using TW_UINT32 = std::uint32_t;
 using TW_BOOL = std::uint16_t;
 using TW_HANDLE = void*;
 using TW_MEMREF = void*;
+// The global-memory handle of a native transfer: 32 bits in 32-bit Windows, as wide as a pointer
+// in a 64-bit build (the test bench on hosts that run no 32-bit code).
+using TW_UINTPTR = std::uintptr_t;
 using TW_STR32 = char[34];
 
 #pragma pack(push, 2)

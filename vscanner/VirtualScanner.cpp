@@ -422,7 +422,7 @@ double CurrentValue(TW_UINT16 cap) {
   return ItemValue(capability, capability.currentItem);
 }
 
-TW_UINT16 NativeTransfer(TW_UINT32& handle) {
+TW_UINT16 NativeTransfer(TW_UINTPTR& handle) {
   if (Source.state != State::TransferReady) return Fail(TWCC_SEQERROR);
   const double xDpi = CurrentValue(ICAP_XRESOLUTION), yDpi = CurrentValue(ICAP_YRESOLUTION);
   const double width = Value(Source.frame.Right) - Value(Source.frame.Left);
@@ -431,7 +431,7 @@ TW_UINT16 NativeTransfer(TW_UINT32& handle) {
                                 static_cast<std::int32_t>(std::lround(height * yDpi)),
                                 static_cast<int>(CurrentValue(ICAP_PIXELTYPE)), xDpi);
   if (!image) return Fail(TWCC_LOWMEMORY);
-  handle = static_cast<TW_UINT32>(reinterpret_cast<std::uintptr_t>(image));  // now the application's
+  handle = reinterpret_cast<TW_UINTPTR>(image);  // now the application's
   HandOver(image);
   Source.state = State::Transferring;
   return TWRC_XFERDONE;
@@ -481,7 +481,7 @@ TW_UINT16 Dispatch(TW_IDENTITY* origin, TW_UINT32 group, TW_UINT16 type, TW_UINT
   if (group == DG_CONTROL && type == DAT_EVENT && message == MSG_PROCESSEVENT)
     return EventCall(*static_cast<TW_EVENT*>(data));
   if (group == DG_IMAGE && type == DAT_IMAGENATIVEXFER && message == MSG_GET)
-    return NativeTransfer(*static_cast<TW_UINT32*>(data));
+    return NativeTransfer(*static_cast<TW_UINTPTR*>(data));
   if (group == DG_CONTROL && type == DAT_PENDINGXFERS)
     return PendingCall(message, *static_cast<TW_PENDINGXFERS*>(data));
   return Fail(TWCC_BADPROTOCOL);

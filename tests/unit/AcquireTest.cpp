@@ -40,7 +40,7 @@ class AcquireTest : public ::testing::Test {
       header->biPlanes = 1;
       header->biBitCount = 24;
       GlobalUnlock(delivered);
-      *static_cast<TW_UINT32*>(data) = static_cast<TW_UINT32>(reinterpret_cast<std::uintptr_t>(delivered));
+      *static_cast<TW_UINTPTR*>(data) = reinterpret_cast<TW_UINTPTR>(delivered);
       return TWRC_XFERDONE;
     });
     manager.answer(DG_CONTROL, DAT_CAPABILITY, MSG_GET, [](TW_MEMREF data) {

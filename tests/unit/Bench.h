@@ -6,7 +6,8 @@
 
 #include <string>
 
-// c:\windows\twain_32\, where the bench installs the virtual scanner.
+// Where the bench installs the virtual scanner as sane.ds: c:\windows\twain_32\ (twain_64 for a
+// 64-bit build).
 std::wstring ScannerFolder();
 void WriteScannerControl(const std::string& contents);
 std::string ScannerCallLog();

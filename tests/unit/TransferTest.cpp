@@ -44,7 +44,7 @@ class TransferTest : public ::testing::Test {
     });
     manager.answer(DG_IMAGE, DAT_IMAGENATIVEXFER, MSG_GET, [this](TW_MEMREF data) {
       delivered = SmallDib();
-      *static_cast<TW_UINT32*>(data) = static_cast<TW_UINT32>(reinterpret_cast<std::uintptr_t>(delivered));
+      *static_cast<TW_UINTPTR*>(data) = reinterpret_cast<TW_UINTPTR>(delivered);
       return TWRC_XFERDONE;
     });
   }
@@ -170,7 +170,7 @@ TEST_F(TransferTest, CancelledOrRefusedTransferEndsDisablesAndFreesAnything) {
   for (TW_UINT16 answer : {TWRC_CANCEL, TWRC_FAILURE}) {
     manager.answer(DG_IMAGE, DAT_IMAGENATIVEXFER, MSG_GET, [this, answer](TW_MEMREF data) {
       delivered = SmallDib();  // a sloppy source may hand over memory even so
-      *static_cast<TW_UINT32*>(data) = static_cast<TW_UINT32>(reinterpret_cast<std::uintptr_t>(delivered));
+      *static_cast<TW_UINTPTR*>(data) = reinterpret_cast<TW_UINTPTR>(delivered);
       return answer;
     });
     EXPECT_EQ(TransferImage(false, image), 1);
