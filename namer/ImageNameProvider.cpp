@@ -1,12 +1,6 @@
 // ImageNameProvider: an in-process automation server whose member 202 ("NextName") returns the
-// next image name. Names are unique across presses, programs and restarts, and sort by time:
-// the date and a running number of the day, kept in the registry under
-// HKCU\Software\Zembrolite\ImageNameProvider and handed out under a machine-wide lock.
-//
-// For tests, values under ...\ImageNameProvider\Test change the answer:
-//   Text (string)   return this text
-//   Number (DWORD)  return this number (a VT_I4)
-//   Fail (DWORD)    fail with this HRESULT, reported as an automation exception
+// next image name. What it answers is AnswerNextName's affair (NameAnswer.h); this file is the
+// plumbing: the object, its class factory and its registration.
 #include <windows.h>
 #include <oleauto.h>
 #include <olectl.h>
@@ -14,7 +8,7 @@
 #include <atomic>
 #include <string>
 
-#include "NameSequence.h"
+#include "NameAnswer.h"
 
 namespace {
 
@@ -25,8 +19,6 @@ const IID ProviderInterface = {0x3A4DC680, 0xA3DA, 0x4C10, {0x8B, 0xA8, 0xE5, 0x
 constexpr DISPID NextNameMember = 202;
 const wchar_t ClassKey[] = L"CLSID\\{59B72879-1F28-4C03-9A0C-515EF48D616B}";
 const wchar_t ProgIdKey[] = L"Zembrolite.ImageNameProvider";
-const wchar_t StateKey[] = L"Software\\Zembrolite\\ImageNameProvider";
-const wchar_t TestKey[] = L"Software\\Zembrolite\\ImageNameProvider\\Test";
 
 HMODULE Module = nullptr;
 std::atomic<long> LiveObjects{0};
@@ -34,11 +26,8 @@ std::atomic<long> ServerLocks{0};
 
 class RegistryKey {
  public:
-  RegistryKey(HKEY root, const wchar_t* path, bool create) {
-    const LONG result = create
-                            ? RegCreateKeyExW(root, path, 0, nullptr, 0, KEY_READ | KEY_WRITE, nullptr, &key_, nullptr)
-                            : RegOpenKeyExW(root, path, 0, KEY_READ, &key_);
-    if (result != ERROR_SUCCESS) key_ = nullptr;
+  RegistryKey(HKEY root, const wchar_t* path) {
+    if (RegCreateKeyExW(root, path, 0, nullptr, 0, KEY_WRITE, nullptr, &key_, nullptr) != ERROR_SUCCESS) key_ = nullptr;
   }
   ~RegistryKey() {
     if (key_) RegCloseKey(key_);
@@ -47,27 +36,6 @@ class RegistryKey {
   RegistryKey& operator=(const RegistryKey&) = delete;
 
   explicit operator bool() const { return key_ != nullptr; }
-  bool readDword(const wchar_t* name, DWORD& value) const {
-    DWORD size = sizeof value, type = 0;
-    return key_ &&
-           RegQueryValueExW(key_, name, nullptr, &type, reinterpret_cast<BYTE*>(&value), &size) == ERROR_SUCCESS &&
-           type == REG_DWORD;
-  }
-  bool readString(const wchar_t* name, std::wstring& value) const {
-    wchar_t buffer[1024];
-    DWORD size = sizeof buffer - sizeof(wchar_t), type = 0;
-    if (!key_ ||
-        RegQueryValueExW(key_, name, nullptr, &type, reinterpret_cast<BYTE*>(buffer), &size) != ERROR_SUCCESS ||
-        type != REG_SZ)
-      return false;
-    buffer[size / sizeof(wchar_t)] = L'\0';
-    value = buffer;
-    return true;
-  }
-  bool writeDword(const wchar_t* name, DWORD value) const {
-    return key_ && RegSetValueExW(key_, name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value), sizeof value) ==
-                       ERROR_SUCCESS;
-  }
   bool writeString(const wchar_t* name, const std::wstring& value) const {
     return key_ && RegSetValueExW(key_, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
                                   static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t))) == ERROR_SUCCESS;
@@ -76,67 +44,6 @@ class RegistryKey {
  private:
   HKEY key_ = nullptr;
 };
-
-// The next name of the day; several programs may ask at once.
-HRESULT NextSequenceName(std::wstring& name) {
-  HANDLE lock = CreateMutexW(nullptr, FALSE, L"Local\\Zembrolite.ImageNameProvider");
-  if (lock) WaitForSingleObject(lock, 5000);
-  SYSTEMTIME now;
-  GetLocalTime(&now);
-  const DWORD today = now.wYear * 10000u + now.wMonth * 100u + now.wDay;
-  HRESULT result = S_OK;
-  {
-    RegistryKey state(HKEY_CURRENT_USER, StateKey, true);
-    DWORD lastDay = 0, lastNumber = 0;
-    state.readDword(L"Day", lastDay);
-    state.readDword(L"Number", lastNumber);
-    const DWORD number = NextNumber(lastDay, lastNumber, today);
-    if (!state.writeDword(L"Day", today) || !state.writeDword(L"Number", number))
-      result = E_ACCESSDENIED;  // a name that cannot be recorded could be handed out twice
-    else
-      name = SequenceName(today, number);
-  }
-  if (lock) {
-    ReleaseMutex(lock);
-    CloseHandle(lock);
-  }
-  return result;
-}
-
-HRESULT Fail(HRESULT code, EXCEPINFO* exception) {
-  if (!exception) return code;
-  ZeroMemory(exception, sizeof *exception);
-  exception->scode = code;
-  exception->bstrSource = SysAllocString(L"Zembrolite.ImageNameProvider");
-  exception->bstrDescription = SysAllocString(L"No image name could be made.");
-  return DISP_E_EXCEPTION;
-}
-
-HRESULT NextName(VARIANT* result, EXCEPINFO* exception) {
-  RegistryKey test(HKEY_CURRENT_USER, TestKey, false);
-  DWORD value = 0;
-  std::wstring text;
-  if (test.readDword(L"Fail", value)) return Fail(static_cast<HRESULT>(value), exception);
-  if (test.readDword(L"Number", value)) {
-    if (result) {
-      VariantInit(result);
-      result->vt = VT_I4;
-      result->lVal = static_cast<LONG>(value);
-    }
-    return S_OK;
-  }
-  if (!test.readString(L"Text", text)) {
-    const HRESULT made = NextSequenceName(text);
-    if (FAILED(made)) return Fail(made, exception);
-  }
-  if (result) {
-    VariantInit(result);
-    result->vt = VT_BSTR;
-    result->bstrVal = SysAllocStringLen(text.data(), static_cast<UINT>(text.size()));
-    if (!result->bstrVal) return E_OUTOFMEMORY;
-  }
-  return S_OK;
-}
 
 class Provider final : public IDispatch {
  public:
@@ -186,7 +93,7 @@ class Provider final : public IDispatch {
     if (member != NextNameMember) return DISP_E_MEMBERNOTFOUND;
     if (!(flags & (DISPATCH_METHOD | DISPATCH_PROPERTYGET))) return DISP_E_MEMBERNOTFOUND;
     if (parameters && parameters->cArgs != 0) return DISP_E_BADPARAMCOUNT;
-    return NextName(result, exception);
+    return AnswerNextName(result, exception);
   }
 
  private:
@@ -250,11 +157,11 @@ extern "C" HRESULT STDAPICALLTYPE DllGetClassObject(REFCLSID classId, REFIID iid
 extern "C" HRESULT STDAPICALLTYPE DllCanUnloadNow() { return LiveObjects == 0 && ServerLocks == 0 ? S_OK : S_FALSE; }
 
 extern "C" HRESULT STDAPICALLTYPE DllRegisterServer() {
-  RegistryKey classKey(HKEY_CLASSES_ROOT, ClassKey, true);
-  RegistryKey server(HKEY_CLASSES_ROOT, (std::wstring(ClassKey) + L"\\InprocServer32").c_str(), true);
-  RegistryKey progId(HKEY_CLASSES_ROOT, (std::wstring(ClassKey) + L"\\ProgID").c_str(), true);
-  RegistryKey name(HKEY_CLASSES_ROOT, ProgIdKey, true);
-  RegistryKey nameClass(HKEY_CLASSES_ROOT, (std::wstring(ProgIdKey) + L"\\CLSID").c_str(), true);
+  RegistryKey classKey(HKEY_CLASSES_ROOT, ClassKey);
+  RegistryKey server(HKEY_CLASSES_ROOT, (std::wstring(ClassKey) + L"\\InprocServer32").c_str());
+  RegistryKey progId(HKEY_CLASSES_ROOT, (std::wstring(ClassKey) + L"\\ProgID").c_str());
+  RegistryKey name(HKEY_CLASSES_ROOT, ProgIdKey);
+  RegistryKey nameClass(HKEY_CLASSES_ROOT, (std::wstring(ProgIdKey) + L"\\CLSID").c_str());
   const bool written = classKey.writeString(nullptr, L"Zembrolite ImageNameProvider") &&
                        server.writeString(nullptr, ModulePath()) &&
                        server.writeString(L"ThreadingModel", L"Apartment") &&
@@ -268,4 +175,21 @@ extern "C" HRESULT STDAPICALLTYPE DllUnregisterServer() {
   RegDeleteTreeW(HKEY_CLASSES_ROOT, ClassKey);
   RegDeleteTreeW(HKEY_CLASSES_ROOT, ProgIdKey);
   return S_OK;
+}
+
+HRESULT AnswerText(VARIANT* result, const std::wstring& text) {
+  if (!result) return S_OK;
+  VariantInit(result);
+  result->vt = VT_BSTR;
+  result->bstrVal = SysAllocStringLen(text.data(), static_cast<UINT>(text.size()));
+  return result->bstrVal ? S_OK : E_OUTOFMEMORY;
+}
+
+HRESULT AnswerFailure(HRESULT code, EXCEPINFO* exception) {
+  if (!exception) return code;
+  ZeroMemory(exception, sizeof *exception);
+  exception->scode = code;
+  exception->bstrSource = SysAllocString(L"Zembrolite.ImageNameProvider");
+  exception->bstrDescription = SysAllocString(L"No image name could be made.");
+  return DISP_E_EXCEPTION;
 }

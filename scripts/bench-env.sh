@@ -3,8 +3,35 @@
 
 bench_root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 export ZEMBROLITE_BUILD=${ZEMBROLITE_BUILD:-$bench_root/build}
-export WINEPREFIX=${WINEPREFIX:-$ZEMBROLITE_BUILD/wineprefix}
-export WINEARCH=win32
+
+# Zembrolite is a 32-bit program, and the bench runs it with Wine's 32-bit loader. A host whose
+# kernel runs no 32-bit code (IA-32 emulation off) cannot; there the bench runs a 64-bit build of
+# the same sources (ZEMBROLITE_BENCH_BUILD) with Wine's 64-bit loader and 64-bit TWAIN manager.
+if [ -z "${ZEMBROLITE_BENCH_ARCH:-}" ]; then
+  if /usr/lib/wine/wineserver32 --version >/dev/null 2>&1; then
+    ZEMBROLITE_BENCH_ARCH=win32
+  else
+    ZEMBROLITE_BENCH_ARCH=win64
+  fi
+fi
+export ZEMBROLITE_BENCH_ARCH
+if [ "$ZEMBROLITE_BENCH_ARCH" = win64 ]; then
+  export ZEMBROLITE_BENCH_BUILD=$ZEMBROLITE_BUILD/bench64
+  export WINEPREFIX=${WINEPREFIX:-$ZEMBROLITE_BUILD/wineprefix64}
+  export WINEARCH=win64
+  export WINELOADER=/usr/lib/wine/wine64 WINESERVER=/usr/lib/wine/wineserver64
+  WINE=$WINELOADER
+  # Wine's 64-bit manager looks at c:\windows\twain_64\sane.ds (and gphoto2.ds) only.
+  bench_scanner_target=$WINEPREFIX/drive_c/windows/twain_64/sane.ds
+else
+  export ZEMBROLITE_BENCH_BUILD=$ZEMBROLITE_BUILD
+  export WINEPREFIX=${WINEPREFIX:-$ZEMBROLITE_BUILD/wineprefix}
+  export WINEARCH=win32
+  WINE=wine
+  # Wine's 32-bit manager looks for data sources at c:\windows\twain_32\sane.ds (and gphoto2.ds) only.
+  bench_scanner_target=$WINEPREFIX/drive_c/windows/twain_32/sane.ds
+fi
+export WINE
 export WINEDEBUG=${WINEDEBUG:--all}
 # No Mono or Gecko installers: the program needs neither.
 export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-mscoree,mshtml=}
@@ -43,33 +70,34 @@ bench_start_display() {
 bench_make_prefix() {
   if [ -f "$WINEPREFIX/system.reg" ]; then return 0; fi
   mkdir -p "$WINEPREFIX"
-  wineboot -i >/dev/null 2>&1
+  "$WINE" wineboot -i >/dev/null 2>&1
   wineserver -w
   # Debian's Wine does not look in its own font folder for Tahoma; the prefix's Fonts folder it does.
   cp /usr/share/wine/fonts/tahoma*.ttf "$WINEPREFIX/drive_c/windows/Fonts/" 2>/dev/null || true
 }
 
-# Wine's manager looks for data sources at c:\windows\twain_32\sane.ds (and gphoto2.ds) only.
 bench_install_scanner() {
-  local scanner=$ZEMBROLITE_BUILD/bin/VirtualScanner.ds
+  local scanner=$ZEMBROLITE_BENCH_BUILD/bin/VirtualScanner.ds
   [ -f "$scanner" ] || return 0
-  local target=$WINEPREFIX/drive_c/windows/twain_32/sane.ds
+  local target=$bench_scanner_target
   mkdir -p "$(dirname "$target")"
   # A new prefix holds a placeholder of its own under that name, often newer than the build.
   cmp -s "$scanner" "$target" || cp "$scanner" "$target"
 }
 
-# The image name provider is a COM server; registered again whenever it has been rebuilt.
+# The image name provider is a COM server, registered again whenever it has been rebuilt or
+# another build of it is asked for: the release provider by default, the tests' stand-in
+# (stand-ins/ImageNameProvider.dll, which answers what tests script) when ZEMBROLITE_NAMER names it.
 bench_register_namer() {
-  local namer=$ZEMBROLITE_BUILD/bin/ImageNameProvider.dll
+  local namer=${ZEMBROLITE_NAMER:-$ZEMBROLITE_BENCH_BUILD/bin/ImageNameProvider.dll}
   local stamp=$WINEPREFIX/.namer-registered
   [ -f "$namer" ] || return 0
-  if [ -f "$stamp" ] && [ ! "$namer" -nt "$stamp" ]; then return 0; fi
+  if [ -f "$stamp" ] && [ "$(cat "$stamp")" = "$namer" ] && [ ! "$namer" -nt "$stamp" ]; then return 0; fi
   local windows_path
-  windows_path=$(winepath -w "$namer" 2>/dev/null)
+  windows_path=$("$WINE" winepath -w "$namer" 2>/dev/null)
   for _ in 1 2 3; do
-    if wine regsvr32 /s "$windows_path" >/dev/null 2>&1 </dev/null; then
-      touch "$stamp"
+    if "$WINE" regsvr32 /s "$windows_path" >/dev/null 2>&1 </dev/null; then
+      echo "$namer" >"$stamp"
       return 0
     fi
     sleep 1

@@ -8,6 +8,8 @@ root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 
 # shellcheck source=bench-env.sh
 source "$root/scripts/bench-env.sh"
+# Tests steer image names through the provider's stand-in.
+export ZEMBROLITE_NAMER=$ZEMBROLITE_BENCH_BUILD/stand-ins/ImageNameProvider.dll
 trap bench_down EXIT
 bench_up
 # One wineserver for the whole run: each test program then starts in a fraction of a second.
@@ -18,12 +20,12 @@ bench_up
 wineserver -k >/dev/null 2>&1 || true
 wineserver -w
 wineserver -p
-wine cmd /c exit >/dev/null 2>&1 </dev/null || true
+"$WINE" cmd /c exit >/dev/null 2>&1 </dev/null || true
 
 status=0
 echo "== native checks (sanitizers)"
 ctest --test-dir "$ZEMBROLITE_BUILD/native" --output-on-failure || status=1
 "$root/scripts/fuzz.sh" || status=1
 echo "== Windows tests under Wine"
-ctest --test-dir "$ZEMBROLITE_BUILD" --output-on-failure || status=1
+ctest --test-dir "$ZEMBROLITE_BENCH_BUILD" --output-on-failure || status=1
 exit $status

@@ -5,5 +5,7 @@ set -u
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 # shellcheck source=bench-env.sh
 source "$here/bench-env.sh"
+# Tests steer image names through the provider's stand-in.
+export ZEMBROLITE_NAMER=${ZEMBROLITE_NAMER:-$ZEMBROLITE_BENCH_BUILD/stand-ins/ImageNameProvider.dll}
 bench_up >&2 || exit 125
-exec wine "$@"
+exec "$WINE" "$@"

@@ -4,7 +4,8 @@
 
 namespace {
 
-const wchar_t ProviderTestKey[] = L"Software\\Zembrolite\\ImageNameProvider\\Test";
+// Read by the stand-in provider of tests/namer.
+const wchar_t ProviderTestKey[] = L"Software\\Zembrolite\\Tests\\NameProvider";
 
 void SetProviderValue(const wchar_t* name, DWORD type, const void* data, DWORD size) {
   ClearProviderAnswers();
@@ -21,7 +22,7 @@ void SetProviderValue(const wchar_t* name, DWORD type, const void* data, DWORD s
 std::wstring ScannerFolder() {
   wchar_t windows[MAX_PATH];
   GetWindowsDirectoryW(windows, MAX_PATH);
-  return std::wstring(windows) + L"\\twain_32\\";
+  return std::wstring(windows) + (sizeof(void*) == 8 ? L"\\twain_64\\" : L"\\twain_32\\");
 }
 
 void WriteScannerControl(const std::string& contents) {

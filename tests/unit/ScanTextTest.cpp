@@ -2,8 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include "../../namer/NameSequence.h"
-
 TEST(ScanText, PixelTypeByExactName) {
   EXPECT_EQ(PixelTypeFor(L"BW"), 0);
   EXPECT_EQ(PixelTypeFor(L"GREY"), 1);
@@ -30,12 +28,4 @@ TEST(ScanText, CommandLineQuotesOnlyAProgramPathWithBlanks) {
             L"\"C:\\Program Files\\Scan\\scan.exe\" C:\\Out\\A1.TIF");
   // The output folder is passed unchanged, blanks and all.
   EXPECT_EQ(ExternalCommandLine(L"scan.exe", L"D:\\My Scans\\", L"A1"), L"scan.exe D:\\My Scans\\A1.TIF");
-}
-
-TEST(NameSequence, DateAndRunningNumberOfTheDay) {
-  EXPECT_EQ(SequenceName(20261207, 1), L"20261207-0001");
-  EXPECT_EQ(SequenceName(20261207, 12345), L"20261207-12345");
-  EXPECT_EQ(NextNumber(20261207, 41, 20261207), 42u);
-  EXPECT_EQ(NextNumber(20261206, 41, 20261207), 1u);
-  EXPECT_EQ(NextNumber(0, 0, 20261207), 1u);
 }

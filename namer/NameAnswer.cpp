@@ -1,0 +1,5 @@
+#include "NameAnswer.h"
+
+#include "StationNames.h"
+
+HRESULT AnswerNextName(VARIANT* result, EXCEPINFO*) { return AnswerText(result, NextStationName(StationSetup())); }
