@@ -108,7 +108,8 @@ SequenceRecord NextRecord(const std::optional<SequenceRecord>& stored, std::uint
 }
 
 std::wstring SequenceName(const SequenceRecord& record, const std::string& station) {
-  const std::string name = Digits(record.day, 8) + "-" + station + "-" + record.sequence + "-" + Digits(record.number, 4);
+  const std::string name =
+      Digits(record.day, 8) + "-" + station + "-" + record.sequence + "-" + Digits(record.number, 4);
   return std::wstring(name.begin(), name.end());
 }
 

@@ -18,7 +18,7 @@
 #include <string>
 
 struct SequenceRecord {
-  std::string sequence;  // six characters of the name alphabet
+  std::string sequence;   // six characters of the name alphabet
   std::uint32_t day = 0;  // yyyymmdd
   std::uint32_t number = 0;
 

@@ -73,8 +73,8 @@ ClockReading LocalClock() {
 
 std::uint64_t RandomBits() {
   std::uint64_t bits = 0;
-  if (BCRYPT_SUCCESS(BCryptGenRandom(nullptr, reinterpret_cast<PUCHAR>(&bits), sizeof bits,
-                                     BCRYPT_USE_SYSTEM_PREFERRED_RNG)))
+  if (BCRYPT_SUCCESS(
+          BCryptGenRandom(nullptr, reinterpret_cast<PUCHAR>(&bits), sizeof bits, BCRYPT_USE_SYSTEM_PREFERRED_RNG)))
     return bits;
   // No system generator: mix what differs between calls, threads and processes.
   LARGE_INTEGER counter;
@@ -82,7 +82,8 @@ std::uint64_t RandomBits() {
   static volatile LONG calls = 0;
   return static_cast<std::uint64_t>(counter.QuadPart) * 0x9E3779B97F4A7C15ull ^
          (static_cast<std::uint64_t>(GetCurrentProcessId()) << 40) ^
-         (static_cast<std::uint64_t>(GetCurrentThreadId()) << 20) ^ static_cast<std::uint64_t>(InterlockedIncrement(&calls));
+         (static_cast<std::uint64_t>(GetCurrentThreadId()) << 20) ^
+         static_cast<std::uint64_t>(InterlockedIncrement(&calls));
 }
 
 std::wstring ParentOf(const std::wstring& folder) {

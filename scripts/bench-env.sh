@@ -108,7 +108,7 @@ bench_register_namer() {
 
 # Drives for file-system faults: S: a 1 MB disk that fills up, R: a read-only view of the folder
 # faults/readonly-source, which tests fill through its writable path.
-bench_faults=$ZEMBROLITE_BUILD/faults
+bench_faults=$ZEMBROLITE_BENCH_BUILD/faults
 
 bench_mount_faults() {
   mkdir -p "$bench_faults/small" "$bench_faults/readonly" "$bench_faults/readonly-source"

@@ -1,11 +1,13 @@
-// The log's and the scan's texts for any input: archive names that a file system accepts,
-// whole log lines, command lines and paths built as specified.
+// The log's, the scan's and the image names' texts for any input: archive names that a file
+// system accepts, whole log lines, command lines and paths built as specified, station parts of
+// file-name characters only, and a name record read back only as it was written.
 #include <cstddef>
 #include <cstdint>
 #include <string>
 
 #include "../../app/ScanText.h"
 #include "../../log/LogText.h"
+#include "../../namer/NameSequence.h"
 
 namespace {
 
@@ -57,6 +59,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   Require(commandLine.find(L" " + texts[1] + texts[2] + L".TIF") != std::wstring::npos);
   const bool quoted = commandLine.rfind(L"\"" + texts[0] + L"\" ", 0) == 0;
   Require(quoted == (texts[0].find(L' ') != std::wstring::npos && texts[0].rfind(L'"', 0) != 0));
+
+  for (char c : StationPart(texts[0]))
+    Require((c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '-' || c == '_');
+  const std::string raw(reinterpret_cast<const char*>(data), size);
+  if (const auto record = DecodeRecord(raw)) Require(EncodeRecord(*record) == raw);
 
   const std::int32_t pixelType = PixelTypeFor(texts[2]);
   Require(pixelType >= 0 && pixelType <= 2);

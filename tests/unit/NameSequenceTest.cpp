@@ -22,9 +22,13 @@ const RecordCase RecordCases[] = {
     {"same day: the number goes on", Stored, Day, {"K3F9QX", Day, 42}},
     {"next day: the number starts again", Stored, Day + 1, {"K3F9QX", Day + 1, 1}},
     {"clock back to an earlier day: a new sequence", Stored, Day - 1, {"NEW000", Day - 1, 1}},
-    {"number used up: a new sequence", SequenceRecord{"K3F9QX", Day, std::numeric_limits<std::uint32_t>::max()},
-     Day, {"NEW000", Day, 1}},
-    {"a new sequence that drew the old one's characters", SequenceRecord{"NEW000", Day, 5}, Day - 1,
+    {"number used up: a new sequence",
+     SequenceRecord{"K3F9QX", Day, std::numeric_limits<std::uint32_t>::max()},
+     Day,
+     {"NEW000", Day, 1}},
+    {"a new sequence that drew the old one's characters",
+     SequenceRecord{"NEW000", Day, 5},
+     Day - 1,
      {"NEW001", Day - 1, 1}},
 };
 
@@ -48,9 +52,9 @@ TEST(NameSequence, StationPartKeepsComputerNamesApart) {
     const wchar_t* computer;
     const char* part;
   } rows[] = {
-      {L"SCAN07", "SCAN07"},      {L"scan07", "SCAN07"},  // Windows compares computer names without case
-      {L"SCAN-07", "SCAN-07"},    {L"SCAN.07", "SCAN_002E07"}, {L"SCAN_07", "SCAN_005F07"},
-      {L"\u00C4RZTE", "_00C4RZTE"}, {L"", "STATION"},
+      {L"SCAN07", "SCAN07"},   {L"scan07", "SCAN07"},  // Windows compares computer names without case
+      {L"SCAN-07", "SCAN-07"}, {L"SCAN.07", "SCAN_002E07"}, {L"SCAN_07", "SCAN_005F07"}, {L"\u00C4RZTE", "_00C4RZTE"},
+      {L"", "STATION"},
   };
   for (const auto& row : rows) {
     SCOPED_TRACE(row.part);
@@ -84,15 +88,15 @@ TEST(NameSequence, RecordReadsBackOnlyAsWritten) {
   }
 }
 
-// A station's clock that wanders: set back within a day, forward, back across midnight, and a
-// record lost on the way. No name may come twice.
+// A station's clock that wanders: set back within a day (the same day twice), back across
+// midnight and forward again, a month back, and a record lost on the way. No name may come twice.
 TEST(NameSequence, NoNameTwiceWhateverTheClockDoes) {
-  const std::uint32_t days[] = {Day, Day, Day + 1, Day + 1, Day, Day, Day + 1, Day - 30, Day + 2};
+  const std::uint32_t days[] = {Day, Day, Day + 1, Day, Day + 1, Day - 30, Day + 1, Day + 1, Day + 2};
   std::optional<SequenceRecord> record;
   std::set<std::wstring> names;
   std::uint64_t draw = 1;
   for (int step = 0; step < 9; ++step) {
-    if (step == 5) record.reset();  // the record is lost
+    if (step == 7) record.reset();  // the record is lost
     for (int press = 0; press < 50; ++press) {
       record = NextRecord(record, days[step], RandomPart(draw++ * 0x9E3779B97F4A7C15ull, SequenceLength));
       EXPECT_TRUE(names.insert(SequenceName(*record, "SCAN07")).second) << "step " << step;

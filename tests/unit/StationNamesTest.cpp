@@ -40,8 +40,8 @@ class StationNamesTest : public ::testing::Test {
       STARTUPINFOW startup{};
       startup.cb = sizeof startup;
       PROCESS_INFORMATION process{};
-      EXPECT_TRUE(CreateProcessW(nullptr, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
-                                 &process));
+      EXPECT_TRUE(
+          CreateProcessW(nullptr, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process));
       CloseHandle(process.hThread);
       running.emplace_back(process.hProcess);
     }
@@ -137,13 +137,14 @@ TEST_F(StationNamesTest, RecordThatCannotBeKeptGivesFallbackNames) {
 // Earlier builds answered a fixed text from these values; a value left on a station then gave
 // every scan the same name.
 TEST(ReleaseNameProvider, IgnoresTestValuesLeftOnAStation) {
-  const wchar_t* keys[] = {L"Software\\Zembrolite\\ImageNameProvider\\Test", L"Software\\Zembrolite\\Tests\\NameProvider"};
+  const wchar_t* keys[] = {L"Software\\Zembrolite\\ImageNameProvider\\Test",
+                           L"Software\\Zembrolite\\Tests\\NameProvider"};
   for (const wchar_t* key : keys) RegSetKeyValueW(HKEY_CURRENT_USER, key, L"Text", REG_SZ, L"SAME", 10);
   UniqueModule provider(LoadLibraryW((TestExeFolder() + L"\\..\\bin\\ImageNameProvider.dll").c_str()));
   ASSERT_TRUE(provider);
   using GetClassObject = HRESULT(STDAPICALLTYPE*)(REFCLSID, REFIID, void**);
-  auto getClassObject = reinterpret_cast<GetClassObject>(
-      reinterpret_cast<void*>(GetProcAddress(provider.get(), "DllGetClassObject")));
+  auto getClassObject =
+      reinterpret_cast<GetClassObject>(reinterpret_cast<void*>(GetProcAddress(provider.get(), "DllGetClassObject")));
   ASSERT_NE(getClassObject, nullptr);
   const CLSID providerClass = {0x59B72879, 0x1F28, 0x4C03, {0x9A, 0x0C, 0x51, 0x5E, 0xF4, 0x8D, 0x61, 0x6B}};
   std::set<std::wstring> names;
@@ -163,8 +164,7 @@ TEST(ReleaseNameProvider, IgnoresTestValuesLeftOnAStation) {
   for (const wchar_t* key : keys) RegDeleteTreeW(HKEY_CURRENT_USER, key);
   ASSERT_EQ(names.size(), 2u);
   for (const std::wstring& name : names)
-    EXPECT_TRUE(std::regex_match(name, SequenceForm))
-        << std::string(name.begin(), name.end());
+    EXPECT_TRUE(std::regex_match(name, SequenceForm)) << std::string(name.begin(), name.end());
 }
 
 }  // namespace
