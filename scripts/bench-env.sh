@@ -1,5 +1,5 @@
 # Sourced by the bench scripts: the Wine prefix of the build folder, a display and a pinned locale.
-# bench_up creates what is missing; bench_down stops what bench_up started.
+# bench_start_display, bench_prepare and bench_mount_faults set up; bench_down stops all of it.
 
 bench_root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 export ZEMBROLITE_BUILD=${ZEMBROLITE_BUILD:-$bench_root/build}
@@ -42,23 +42,29 @@ for bench_lc in $(env | grep -o '^LC_[A-Z_]*'); do unset "$bench_lc"; done
 
 bench_display_file=$ZEMBROLITE_BUILD/bench-display
 
-bench_start_display() {
+# The display of a running bench: the caller's own, or the virtual one that bench_start_display
+# started and recorded; fails when there is none.
+bench_use_display() {
   if [ -n "${DISPLAY:-}" ] && xdpyinfo >/dev/null 2>&1; then
     return 0
   fi
-  if [ -f "$bench_display_file" ]; then
-    DISPLAY=$(cat "$bench_display_file")
-    export DISPLAY
-    if xdpyinfo >/dev/null 2>&1; then return 0; fi
-  fi
+  [ -f "$bench_display_file" ] || return 1
+  DISPLAY=$(cat "$bench_display_file")
+  export DISPLAY
+  xdpyinfo >/dev/null 2>&1
+}
+
+# A display for the bench; without one, a virtual one that bench_down stops again.
+bench_start_display() {
+  bench_use_display && return 0
   local n=90
   while [ -e "/tmp/.X$n-lock" ] || [ -e "/tmp/.X11-unix/X$n" ]; do n=$((n + 1)); done
   Xvfb ":$n" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
   export DISPLAY=":$n"
+  echo $! >"$bench_display_file.pid"
   for _ in $(seq 1 100); do
     if xdpyinfo >/dev/null 2>&1; then
       echo "$DISPLAY" >"$bench_display_file"
-      echo $! >"$bench_display_file.pid"
       return 0
     fi
     sleep 0.1
@@ -129,20 +135,21 @@ bench_unmount_faults() {
   done
 }
 
-bench_up() {
+# The prefix with the virtual scanner and the name provider; no display and no fault drives.
+bench_prepare() {
   mkdir -p "$ZEMBROLITE_BUILD"
-  bench_start_display || { echo "bench: no display" >&2; return 1; }
   bench_make_prefix || { echo "bench: cannot make the Wine prefix" >&2; return 1; }
   bench_install_scanner || { echo "bench: cannot install the virtual scanner" >&2; return 1; }
   bench_register_namer || return 1
-  bench_mount_faults || { echo "bench: cannot mount the fault drives" >&2; return 1; }
 }
 
+# Stops everything that the bench started: the prefix's wineserver (and with it the prefix's
+# programs), the fault drives and a virtual display.
 bench_down() {
   wineserver -k 2>/dev/null || true
   bench_unmount_faults
   if [ -f "$bench_display_file.pid" ]; then
     kill "$(cat "$bench_display_file.pid")" 2>/dev/null || true
-    rm -f "$bench_display_file.pid" "$bench_display_file"
   fi
+  rm -f "$bench_display_file.pid" "$bench_display_file"
 }

@@ -10,7 +10,7 @@ work=$ZEMBROLITE_BENCH_BUILD/stations
 rm -rf "$work"
 mkdir -p "$work/shared"
 shared=$(cd "$work/shared" && pwd)
-bench_start_display
+bench_use_display  # the bench fixture's
 
 for station in stationa stationb; do
   unshare --uts bash -c '
