@@ -100,6 +100,14 @@ class GlobalLockGuard {
   void* data_;
 };
 
+struct LocalMemoryTraits {
+  static HLOCAL Invalid() { return nullptr; }
+  static bool IsValid(HLOCAL h) { return h != nullptr; }
+  static void Release(HLOCAL h) { LocalFree(h); }
+};
+// Memory that a system function allocated for the caller with LocalAlloc.
+using UniqueLocal = Owned<HLOCAL, LocalMemoryTraits>;
+
 struct ModuleTraits {
   static HMODULE Invalid() { return nullptr; }
   static bool IsValid(HMODULE h) { return h != nullptr; }

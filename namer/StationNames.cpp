@@ -18,13 +18,6 @@ constexpr wchar_t StoreFolderRights[] = L"D:(A;OICI;0x1301BF;;;BU)";
 // administrators may do more.
 constexpr wchar_t LockRights[] = L"D:(A;;0x1F0001;;;SY)(A;;0x1F0001;;;BA)(A;;0x100001;;;WD)";
 
-struct LocalMemoryTraits {
-  static PSECURITY_DESCRIPTOR Invalid() { return nullptr; }
-  static bool IsValid(PSECURITY_DESCRIPTOR p) { return p != nullptr; }
-  static void Release(PSECURITY_DESCRIPTOR p) { LocalFree(p); }
-};
-using UniqueSecurityDescriptor = Owned<PSECURITY_DESCRIPTOR, LocalMemoryTraits>;
-
 // Security attributes made from a descriptor string; without it the object gets the defaults.
 class SecurityFromText {
  public:
@@ -37,7 +30,7 @@ class SecurityFromText {
   SECURITY_ATTRIBUTES* get() { return descriptor_ ? &attributes_ : nullptr; }
 
  private:
-  UniqueSecurityDescriptor descriptor_;
+  UniqueLocal descriptor_;
   SECURITY_ATTRIBUTES attributes_{};
 };
 
