@@ -180,7 +180,7 @@ TEST_F(OptionsTest, WindowAndControlsAsDesigned) {
   EXPECT_TRUE(cancel(dialog));
 }
 
-TEST_F(OptionsTest, LoadsWithBothFlagsOff) {
+TEST_F(OptionsTest, LoadsWithBothFlagsOffAndSavesEachFlagFromItsOwnBox) {
   HWND dialog = startAndOpen(BothOff);
   ASSERT_NE(dialog, nullptr);
   EXPECT_EQ(WindowText(Item(dialog, txtScanPath)), L"C:\\Scans\\");
@@ -195,6 +195,16 @@ TEST_F(OptionsTest, LoadsWithBothFlagsOff) {
   EXPECT_EQ(WindowText(Item(dialog, txtScanArray)), L"C:\\Tools\\scan.exe");
   EXPECT_TRUE(cancel(dialog));
   EXPECT_EQ(settingsFile(), BothOff) << "Cancel saves nothing";
+
+  // One box ticked and the other not: each flag is saved from its own box.
+  dialog = open();
+  ASSERT_NE(dialog, nullptr);
+  Click(dialog, chkScanUI);
+  PostClick(dialog, cmdOK);
+  EXPECT_TRUE(closed(dialog));
+  const std::string saved = settingsFile();
+  EXPECT_NE(saved.find("IsArray=0"), std::string::npos) << saved;
+  EXPECT_NE(saved.find("ScanUI=True"), std::string::npos) << saved;
 }
 
 TEST_F(OptionsTest, LoadsWithBothFlagsOnAndTheRulesFollowTheBoxes) {
