@@ -91,6 +91,11 @@ bench_install_scanner() {
   cmp -s "$scanner" "$target" || cp "$scanner" "$target"
 }
 
+# Tests steer image names through the provider's stand-in, which answers what they script.
+bench_use_test_namer() {
+  export ZEMBROLITE_NAMER=${ZEMBROLITE_NAMER:-$ZEMBROLITE_BENCH_BUILD/stand-ins/ImageNameProvider.dll}
+}
+
 # The image name provider is a COM server, registered again whenever it has been rebuilt or
 # another build of it is asked for: the release provider by default, the tests' stand-in
 # (stand-ins/ImageNameProvider.dll, which answers what tests script) when ZEMBROLITE_NAMER names it.

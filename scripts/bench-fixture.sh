@@ -9,8 +9,7 @@ set -euo pipefail
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 # shellcheck source=bench-env.sh
 source "$here/bench-env.sh"
-# Tests steer image names through the provider's stand-in.
-export ZEMBROLITE_NAMER=${ZEMBROLITE_NAMER:-$ZEMBROLITE_BENCH_BUILD/stand-ins/ImageNameProvider.dll}
+bench_use_test_namer
 
 case "${1:-}" in
   up)
@@ -19,8 +18,8 @@ case "${1:-}" in
     # One wineserver for the whole run: each test program then starts in a fraction of a second.
     # A server left from the set-up (registering the provider starts one), or a persistent one
     # from an earlier run by hand, must end first: "wineserver -p" refuses to start beside it.
-    # The server and Wine's own service processes, which start with the first program, outlive
-    # this script: they must not hold ctest's output pipes open.
+    # The server, and Wine's own service processes that start with the first program, outlive
+    # this script, so neither may hold ctest's output pipes open.
     wineserver -k >/dev/null 2>&1 || true
     wineserver -w
     wineserver -p </dev/null >/dev/null 2>&1
