@@ -122,13 +122,6 @@ TEST_F(ScanTest, GreyAndBlackAndWhiteGiveTheirBitDepthsAndNoBitDepthRequest) {
   EXPECT_EQ(ReadBitmap(output + L"B2.bmp").offset, 54u + 8u);
 }
 
-TEST_F(ScanTest, LowerCaseColourTypeCountsAsColour) {
-  HWND window = start("DPI=30\r\nColorType=grey\r\n");
-  PressScan(window);
-  ASSERT_TRUE(WaitUntil([&] { return ReadBitmap(output + L"A1.bmp").valid; }));
-  EXPECT_EQ(ReadBitmap(output + L"A1.bmp").bits, 24);
-}
-
 TEST_F(ScanTest, NameKeepsItsDotsAndANumberBecomesItsDigits) {
   ProviderAnswersText(L"2015.02.09-001");
   HWND window = start("DPI=30\r\n");
