@@ -1,9 +1,10 @@
-// The two acquisitions against the scripted manager: the order of every call, the values sent,
-// the closing calls after each failing step, the file and the memory.
+// One image from the source, and the two acquisitions, against the scripted manager: the order
+// of every call, the values sent, the closing calls after each failing step, the file, and no
+// image memory left behind on any path.
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <cstring>
+#include <functional>
 
 #include "../../twain/mdlTwain.h"
 #include "FakeManager.h"
@@ -11,39 +12,51 @@
 
 namespace {
 
-constexpr UINT ImageReadyEvent = WM_APP + 1;
+// Thread messages that the scripted source reads as its events.
+constexpr UINT ImageReady = WM_APP + 1;
+constexpr UINT CloseRequest = WM_APP + 2;
+
+void DropThreadMessages() {
+  MSG stale;
+  while (PeekMessageW(&stale, nullptr, 0, 0, PM_REMOVE)) {
+  }
+}
+
+HGLOBAL SmallDib() {
+  HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, sizeof(BITMAPINFOHEADER) + 16);
+  auto* header = static_cast<BITMAPINFOHEADER*>(GlobalLock(memory));
+  *header = {sizeof *header, 2, 2, 1, 24, 0, 0, 0, 0, 0, 0};
+  GlobalUnlock(memory);
+  return memory;
+}
+
+TW_UINT16 PostOnEnable(UINT event) {
+  PostThreadMessageW(GetCurrentThreadId(), event, 0, 0);
+  return TWRC_SUCCESS;
+}
 
 class AcquireTest : public ::testing::Test {
  protected:
   void SetUp() override {
     path = FreshTestFolder(L"acquire") + L"\\scan.bmp";
+    ClearTransferCancel();
+    DropThreadMessages();
     script(manager);
   }
+  void TearDown() override { DropThreadMessages(); }
 
-  // A source that has an image ready as soon as it is enabled, on a flatbed of 8.5 x 11 inches.
-  void script(FakeManager& manager) {
-    manager.answer(DG_CONTROL, DAT_USERINTERFACE, MSG_ENABLEDS, [](TW_MEMREF) {
-      PostThreadMessageW(GetCurrentThreadId(), ImageReadyEvent, 0, 0);
-      return TWRC_SUCCESS;
-    });
-    manager.answer(DG_CONTROL, DAT_EVENT, MSG_PROCESSEVENT, [](TW_MEMREF data) {
+  // A source with an image ready as soon as it is enabled, on a flatbed of 8.5 x 11 inches.
+  void script(FakeManager& fake) {
+    delivered = nullptr;
+    fake.answer("ENABLE", [](TW_MEMREF) { return PostOnEnable(ImageReady); });
+    fake.answer("EVENT", [](TW_MEMREF data) {
       auto* event = static_cast<TW_EVENT*>(data);
-      if (static_cast<MSG*>(event->pEvent)->message != ImageReadyEvent) return TWRC_NOTDSEVENT;
-      event->TWMessage = MSG_XFERREADY;
-      return TWRC_DSEVENT;
+      const UINT message = static_cast<MSG*>(event->pEvent)->message;
+      event->TWMessage = message == ImageReady ? MSG_XFERREADY : message == CloseRequest ? MSG_CLOSEDSREQ : MSG_NULL;
+      return event->TWMessage ? TWRC_DSEVENT : TWRC_NOTDSEVENT;
     });
-    manager.answer(DG_IMAGE, DAT_IMAGENATIVEXFER, MSG_GET, [this](TW_MEMREF data) {
-      delivered = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, sizeof(BITMAPINFOHEADER) + 16);
-      auto* header = static_cast<BITMAPINFOHEADER*>(GlobalLock(delivered));
-      header->biSize = sizeof *header;
-      header->biWidth = header->biHeight = 2;
-      header->biPlanes = 1;
-      header->biBitCount = 24;
-      GlobalUnlock(delivered);
-      *static_cast<TW_UINTPTR*>(data) = reinterpret_cast<TW_UINTPTR>(delivered);
-      return TWRC_XFERDONE;
-    });
-    manager.answer(DG_CONTROL, DAT_CAPABILITY, MSG_GET, [](TW_MEMREF data) {
+    handOver(fake, TWRC_XFERDONE);
+    fake.answer("GET", [](TW_MEMREF data) {
       auto* record = static_cast<TW_CAPABILITY*>(data);
       TW_FIX32 fixed = {};
       Fix32FromFloat(record->Cap == ICAP_PHYSICALWIDTH ? 8.5f : 11.0f, fixed);
@@ -51,31 +64,13 @@ class AcquireTest : public ::testing::Test {
       return TWRC_SUCCESS;
     });
   }
-  void refuseCapability(TW_UINT16 refused) {
-    manager.answer(DG_CONTROL, DAT_CAPABILITY, MSG_SET, [refused](TW_MEMREF data) {
-      return static_cast<TW_CAPABILITY*>(data)->Cap == refused ? TWRC_FAILURE : TWRC_SUCCESS;
+  // The transfer hands over an image with this answer (a sloppy source does so even on failure).
+  void handOver(FakeManager& fake, TW_UINT16 answer) {
+    fake.answer("XFER", [this, answer](TW_MEMREF data) {
+      delivered = SmallDib();
+      *static_cast<TW_UINTPTR*>(data) = reinterpret_cast<TW_UINTPTR>(delivered);
+      return answer;
     });
-  }
-
-  std::vector<Triplet> callsBesidesEvents() const { return manager.tripletsBesidesEvents(); }
-  // The capability numbers and items that were set, in order.
-  std::vector<std::pair<TW_UINT16, TW_UINT32>> capabilitiesSet() const {
-    std::vector<std::pair<TW_UINT16, TW_UINT32>> set;
-    for (const RecordedCall& call : manager.calls()) {
-      if (!call.is(DG_CONTROL, DAT_CAPABILITY, MSG_SET)) continue;
-      TW_CAPABILITY record;
-      TW_ONEVALUE value;
-      std::memcpy(&record, call.dataBytes.data(), sizeof record);
-      std::memcpy(&value, call.containerBytes.data(), sizeof value);
-      set.emplace_back(record.Cap, value.Item);
-    }
-    return set;
-  }
-  TW_FRAME frameSent() const {
-    TW_IMAGELAYOUT layout = {};
-    const RecordedCall* call = manager.find(DG_IMAGE, DAT_IMAGELAYOUT, MSG_SET);
-    if (call) std::memcpy(&layout, call->dataBytes.data(), sizeof layout);
-    return layout.Frame;
   }
 
   FakeManager manager;
@@ -83,134 +78,204 @@ class AcquireTest : public ::testing::Test {
   HGLOBAL delivered = nullptr;
 };
 
-TW_UINT32 Fix(float value) {
-  TW_FIX32 fixed = {};
-  Fix32FromFloat(value, fixed);
-  return ItemFromFix32(fixed);
+using Script = std::function<void(FakeManager&)>;
+Script Refuse(const char* call, TW_UINT16 answer = TWRC_FAILURE) {
+  return [=](FakeManager& fake) { fake.answer(call, answer); };
+}
+Script EnableSends(UINT event) {
+  return [=](FakeManager& fake) { fake.answer("ENABLE", [event](TW_MEMREF) { return PostOnEnable(event); }); };
+}
+Script PendingAfterEnd(TW_UINT16 count) {
+  return [=](FakeManager& fake) {
+    fake.answer("ENDXFER", [count](TW_MEMREF data) {
+      static_cast<TW_PENDINGXFERS*>(data)->Count = count;
+      return TWRC_SUCCESS;
+    });
+  };
 }
 
 }  // namespace
 
-TEST_F(AcquireTest, WithoutInterfaceTheWholeWalkInItsOrder) {
-  ASSERT_EQ(AcquireNoUI(300.0f, TWPT_RGB, 0, 0, 0, 0, path), 0);
-  EXPECT_EQ(callsBesidesEvents(), (std::vector<Triplet>{OpenManager, OpenSource, GetCap, GetCap, SetFrame, SetCap,
-                                                        SetCap, SetCap, SetCap, SetCap, Enable, NativeTransfer,
-                                                        EndTransfer, Disable, CloseSourceCall, CloseManager}));
-  using Set = std::vector<std::pair<TW_UINT16, TW_UINT32>>;
-  EXPECT_EQ(capabilitiesSet(), (Set{{ICAP_XRESOLUTION, Fix(300)},
-                                    {ICAP_YRESOLUTION, Fix(300)},
-                                    {ICAP_PIXELTYPE, TWPT_RGB},
-                                    {ICAP_BITDEPTH, 24},
-                                    {CAP_XFERCOUNT, 1}}));
-  const TW_FRAME frame = frameSent();
-  EXPECT_EQ(FloatFromFix32(frame.Left), 0.0f);
-  EXPECT_EQ(FloatFromFix32(frame.Top), 0.0f);
-  EXPECT_EQ(FloatFromFix32(frame.Right), 8.5f);
-  EXPECT_EQ(FloatFromFix32(frame.Bottom), 11.0f);
-  EXPECT_EQ(ReadFileBytes(path).size(), 14u + 40u + 16u);
-  EXPECT_FALSE(IsAllocated(delivered));
+TEST_F(AcquireTest, TransferEndsEveryWayWithTheSourceDisabledAndNoStrayImage) {
+  struct Case {
+    const char* what;
+    Script script;
+    bool showUI;
+    int status;
+    bool image;  // the caller gets the delivered image
+    const char* transcript;
+  };
+  const Case cases[] = {
+      {"good", [](FakeManager&) {}, false, 0, true, "ENABLE:0 XFER/6 ENDXFER DISABLE"},
+      {"with interface", [](FakeManager&) {}, true, 0, true, "ENABLE:1 XFER/6 ENDXFER DISABLE"},
+      {"close request first", EnableSends(CloseRequest), true, 0, false, "ENABLE:1 DISABLE"},
+      {"pages left pending", PendingAfterEnd(0xFFFF), true, 0, true, "ENABLE:1 XFER/6 ENDXFER RESET DISABLE"},
+      {"cancelled", [this](FakeManager& f) { handOver(f, TWRC_CANCEL); }, false, 1, false,
+       "ENABLE:0 XFER/3 ENDXFER DISABLE"},
+      {"refused", [this](FakeManager& f) { handOver(f, TWRC_FAILURE); }, false, 1, false,
+       "ENABLE:0 XFER/1 ENDXFER DISABLE"},
+      {"end refused", Refuse("ENDXFER"), false, 1, false, "ENABLE:0 XFER/6 ENDXFER/1 DISABLE"},
+      {"disable refused", Refuse("DISABLE"), false, 1, false, "ENABLE:0 XFER/6 ENDXFER DISABLE/1"},
+      {"enable refused", Refuse("ENABLE"), false, 1, false, "ENABLE:0/1"},
+      {"program closing",
+       [](FakeManager& f) {
+         f.answer("ENABLE", [](TW_MEMREF) {
+           RequestTransferCancel();  // as the main window does when it is closed
+           return TWRC_SUCCESS;
+         });
+       },
+       false, 0, false, "ENABLE:0 DISABLE"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    ClearTransferCancel();
+    FakeManager fake;
+    script(fake);
+    c.script(fake);
+    MessageWindow = CreateWindowExA(0, "#32770", "", 0, 0, 0, 0, 0, nullptr, nullptr, nullptr, nullptr);
+    HGLOBAL image = reinterpret_cast<HGLOBAL>(1);  // rubbish that the transfer must overwrite
+    EXPECT_EQ(TransferImage(c.showUI, image), c.status);
+    EXPECT_EQ(fake.transcript(), c.transcript);
+    EXPECT_EQ(image, c.image ? delivered : nullptr);
+    EXPECT_EQ(IsAllocated(delivered), c.image);
+    GlobalFree(image);
+    DestroyWindow(MessageWindow);
+  }
+  EXPECT_TRUE(TransferCancelRequested()) << "the program's close stays requested";
 }
 
-TEST_F(AcquireTest, OneZeroExtentReplacesBoth) {
-  ASSERT_EQ(AcquireNoUI(200.0f, TWPT_GRAY, 1, 2, 5, 0, path), 0);
-  const TW_FRAME frame = frameSent();
-  EXPECT_EQ(FloatFromFix32(frame.Left), 1.0f);
-  EXPECT_EQ(FloatFromFix32(frame.Top), 2.0f);
-  EXPECT_EQ(FloatFromFix32(frame.Right), 8.5f);
-  EXPECT_EQ(FloatFromFix32(frame.Bottom), 11.0f);
+TEST_F(AcquireTest, TransferRecordsAndTheMessagesItDispatches) {
+  PendingAfterEnd(0xFFFF)(manager);
+  static int dispatched = 0;
+  WNDCLASSW windowClass = {};
+  windowClass.lpfnWndProc = [](HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    dispatched += message == WM_APP + 7 || message == WM_APP + 8;
+    return DefWindowProcW(window, message, wParam, lParam);
+  };
+  windowClass.lpszClassName = L"TransferTestWindow";
+  RegisterClassW(&windowClass);
+  MessageWindow = CreateWindowW(L"TransferTestWindow", L"", 0, 0, 0, 0, 0, nullptr, nullptr, nullptr, nullptr);
+  // The source consumes the first and has handled it already; the program's windows get the second.
+  PostMessageW(MessageWindow, WM_APP + 7, 0, 0);
+  PostMessageW(MessageWindow, WM_APP + 8, 0, 0);
+  manager.answer("EVENT", [](TW_MEMREF data) {
+    auto* event = static_cast<TW_EVENT*>(data);
+    const UINT message = static_cast<MSG*>(event->pEvent)->message;
+    event->TWMessage = message == ImageReady ? MSG_XFERREADY : MSG_NULL;
+    return message == WM_APP + 8 ? TWRC_NOTDSEVENT : TWRC_DSEVENT;
+  });
+  HGLOBAL image = nullptr;
+  ASSERT_EQ(TransferImage(false, image), 0);
+  EXPECT_EQ(dispatched, 1);
+  ASSERT_EQ(manager.transcript(), "ENABLE:0 XFER/6 ENDXFER RESET DISABLE");
+  TW_USERINTERFACE ui = {};
+  std::memcpy(&ui, manager.find("ENABLE")->dataBytes.data(), sizeof ui);
+  EXPECT_EQ(ui.ModalUI, 1);
+  EXPECT_EQ(ui.hParent, MessageWindow);
+  EXPECT_EQ(manager.find("DISABLE")->data, manager.find("ENABLE")->data) << "the enable record is given back";
+  EXPECT_EQ(manager.find("ENDXFER")->dataBytes, std::vector<std::uint8_t>(sizeof(TW_PENDINGXFERS), 0));
+  EXPECT_EQ(manager.find("RESET")->data, manager.find("ENDXFER")->data);
+  GlobalFree(image);
+  DestroyWindow(MessageWindow);
 }
 
-TEST_F(AcquireTest, GivenFrameIsSentAsItIs) {
-  ASSERT_EQ(AcquireNoUI(200.0f, TWPT_GRAY, 1, 2, 5, 6, path), 0);
-  EXPECT_EQ(manager.find(DG_CONTROL, DAT_CAPABILITY, MSG_GET), nullptr);
-  EXPECT_EQ(FloatFromFix32(frameSent().Right), 5.0f);
-  EXPECT_EQ(FloatFromFix32(frameSent().Bottom), 6.0f);
+TEST_F(AcquireTest, QuitMessageEndsTheWaitAndIsHandedBack) {
+  MessageWindow = CreateWindowExA(0, "#32770", "", 0, 0, 0, 0, 0, nullptr, nullptr, nullptr, nullptr);
+  manager.answer("ENABLE", [](TW_MEMREF) {
+    PostQuitMessage(3);
+    return TWRC_SUCCESS;
+  });
+  manager.answer("XFER", TWRC_FAILURE);  // no image is ready
+  HGLOBAL image = nullptr;
+  EXPECT_EQ(TransferImage(false, image), 1);
+  EXPECT_EQ(manager.transcript(), "ENABLE:0 XFER/1 ENDXFER DISABLE");
+  MSG message;
+  ASSERT_TRUE(PeekMessageW(&message, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE)) << "the program's loop must still end";
+  EXPECT_EQ(message.wParam, 3u);
+  DestroyWindow(MessageWindow);
 }
 
-TEST_F(AcquireTest, BitDepthOnlyForColourAndItsRefusalDoesNotStop) {
-  ASSERT_EQ(AcquireNoUI(100.0f, TWPT_BW, 0, 0, 0, 0, path), 0);
-  for (const auto& set : capabilitiesSet()) EXPECT_NE(set.first, ICAP_BITDEPTH);
-
-  refuseCapability(ICAP_BITDEPTH);
-  ASSERT_EQ(AcquireNoUI(100.0f, TWPT_RGB, 0, 0, 0, 0, path), 0);
-  EXPECT_EQ(capabilitiesSet().back().first, CAP_XFERCOUNT);
-}
-
-TEST_F(AcquireTest, RefusedResolutionClosesEverythingAndSendsNothingMore) {
-  refuseCapability(ICAP_YRESOLUTION);
-  EXPECT_EQ(AcquireNoUI(300.0f, TWPT_RGB, 0, 0, 0, 0, path), 1);
-  EXPECT_EQ(callsBesidesEvents(), (std::vector<Triplet>{OpenManager, OpenSource, GetCap, GetCap, SetFrame, SetCap,
-                                                        SetCap, CloseSourceCall, CloseManager}));
-  EXPECT_FALSE(PathExists(path));
-}
-
-TEST_F(AcquireTest, EachFailingStepIsFollowedByBothClosingCalls) {
-  const Triplet failing[] = {OpenSource, GetCap, SetFrame, SetCap, Enable, NativeTransfer, EndTransfer, Disable};
-  for (const Triplet& step : failing) {
-    SCOPED_TRACE(std::get<2>(step));
-    FakeManager fresh;  // takes the calls from here on
-    script(fresh);
-    fresh.answer(std::get<0>(step), std::get<1>(step), std::get<2>(step), TWRC_FAILURE);
-    delivered = nullptr;
-    EXPECT_EQ(AcquireNoUI(300.0f, TWPT_RGB, 0, 0, 0, 0, path), 1);
-    const auto calls = fresh.tripletsBesidesEvents();
-    ASSERT_GE(calls.size(), 2u);
-    EXPECT_EQ(calls[calls.size() - 2], CloseSourceCall);
-    EXPECT_EQ(calls.back(), CloseManager);
+TEST_F(AcquireTest, AcquisitionsInTheirOrderAndClosedOnEveryFailure) {
+  const std::function<int(const std::wstring&)> colour300 = [](const std::wstring& to) {
+    return AcquireNoUI(300.0f, TWPT_RGB, 0, 0, 0, 0, to);
+  };
+  const std::string negotiation =
+      "OPENDSM OPENDS GET:1111 GET:1112 FRAME:0,0,8.5,11 SET:1118=7:0000012C SET:1119=7:0000012C "
+      "SET:0101=4:00000002 ";
+  struct Case {
+    const char* what;
+    std::function<int(const std::wstring&)> run;
+    Script script;
+    int status;
+    std::string transcript;
+  };
+  const Case cases[] = {
+      {"whole walk", colour300, [](FakeManager&) {}, 0,
+       negotiation + "SET:112B=4:00000018 SET:0001=1:00000001 ENABLE:0 XFER/6 ENDXFER DISABLE CLOSEDS CLOSEDSM"},
+      {"one zero extent replaces both",
+       [](const std::wstring& to) { return AcquireNoUI(100.0f, TWPT_GRAY, 1, 2, 5, 0, to); }, [](FakeManager&) {}, 0,
+       "OPENDSM OPENDS GET:1111 GET:1112 FRAME:1,2,8.5,11 SET:1118=7:00000064 SET:1119=7:00000064 "
+       "SET:0101=4:00000001 SET:0001=1:00000001 ENABLE:0 XFER/6 ENDXFER DISABLE CLOSEDS CLOSEDSM"},
+      {"given frame, black and white",
+       [](const std::wstring& to) { return AcquireNoUI(100.0f, TWPT_BW, 1, 2, 5, 6, to); }, [](FakeManager&) {}, 0,
+       "OPENDSM OPENDS FRAME:1,2,5,6 SET:1118=7:00000064 SET:1119=7:00000064 SET:0101=4:00000000 "
+       "SET:0001=1:00000001 ENABLE:0 XFER/6 ENDXFER DISABLE CLOSEDS CLOSEDSM"},
+      {"refused bit depth goes on", colour300,
+       [](FakeManager& f) {
+         f.answer("SET", [](TW_MEMREF d) {
+           return static_cast<TW_CAPABILITY*>(d)->Cap == ICAP_BITDEPTH ? TWRC_FAILURE : TWRC_SUCCESS;
+         });
+       },
+       0, negotiation + "SET:112B=4:00000018/1 SET:0001=1:00000001 ENABLE:0 XFER/6 ENDXFER DISABLE CLOSEDS CLOSEDSM"},
+      {"refused resolution", colour300,
+       [](FakeManager& f) {
+         f.answer("SET", [](TW_MEMREF d) {
+           return static_cast<TW_CAPABILITY*>(d)->Cap == ICAP_YRESOLUTION ? TWRC_FAILURE : TWRC_SUCCESS;
+         });
+       },
+       1,
+       "OPENDSM OPENDS GET:1111 GET:1112 FRAME:0,0,8.5,11 SET:1118=7:0000012C SET:1119=7:0000012C/1 CLOSEDS "
+       "CLOSEDSM"},
+      {"no manager", colour300, Refuse("OPENDSM"), 1, "OPENDSM/1"},
+      {"with interface", AcquireWithUI, [](FakeManager&) {}, 0,
+       "OPENDSM OPENDS ENABLE:1 XFER/6 ENDXFER DISABLE CLOSEDS CLOSEDSM"},
+      {"no source", AcquireWithUI, Refuse("OPENDS"), 1, "OPENDSM OPENDS/1 CLOSEDS CLOSEDSM"},
+      {"interface closed", AcquireWithUI, EnableSends(CloseRequest), 1,
+       "OPENDSM OPENDS ENABLE:1 DISABLE CLOSEDS CLOSEDSM"},
+      {"close refused after a good transfer", AcquireWithUI, Refuse("CLOSEDS"), 1,
+       "OPENDSM OPENDS ENABLE:1 XFER/6 ENDXFER DISABLE CLOSEDS/1 CLOSEDS/1 CLOSEDSM"},
+      {"write fails", [](const std::wstring& to) { return AcquireWithUI(to + L"\\missing\\scan.bmp"); },
+       [](FakeManager&) {}, 1, "OPENDSM OPENDS ENABLE:1 XFER/6 ENDXFER DISABLE CLOSEDS CLOSEDSM"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    DeleteFileW(path.c_str());
+    FakeManager fake;
+    script(fake);
+    c.script(fake);
+    EXPECT_EQ(c.run(path), c.status);
+    EXPECT_EQ(fake.transcript(), c.transcript);
     EXPECT_FALSE(IsAllocated(delivered));
-    EXPECT_FALSE(PathExists(path));
+    EXPECT_EQ(ReadFileBytes(path).size(), c.status == 0 ? 14u + 40u + 16u : 0u);
   }
 }
 
-TEST_F(AcquireTest, ManagerThatDoesNotOpenClosesNothing) {
-  manager.answer(DG_CONTROL, DAT_PARENT, MSG_OPENDSM, TWRC_FAILURE);
-  EXPECT_EQ(AcquireNoUI(300.0f, TWPT_RGB, 0, 0, 0, 0, path), 1);
-  EXPECT_EQ(manager.triplets(), (std::vector<Triplet>{OpenManager}));
-}
-
-TEST_F(AcquireTest, SourceThatDoesNotOpenStillClosesTheManager) {
-  manager.answer(DG_CONTROL, DAT_IDENTITY, MSG_OPENDS, TWRC_FAILURE);
-  EXPECT_EQ(AcquireWithUI(path), 1);
-  EXPECT_EQ(manager.triplets(), (std::vector<Triplet>{OpenManager, OpenSource, CloseSourceCall, CloseManager}));
-}
-
-TEST_F(AcquireTest, WithInterfaceNothingIsNegotiated) {
-  ASSERT_EQ(AcquireWithUI(path), 0);
-  EXPECT_EQ(callsBesidesEvents(), (std::vector<Triplet>{OpenManager, OpenSource, Enable, NativeTransfer, EndTransfer,
-                                                        Disable, CloseSourceCall, CloseManager}));
-  TW_USERINTERFACE ui;
-  std::memcpy(&ui, manager.find(DG_CONTROL, DAT_USERINTERFACE, MSG_ENABLEDS)->dataBytes.data(), sizeof ui);
-  EXPECT_EQ(ui.ShowUI, 1);
-  EXPECT_TRUE(PathExists(path));
-}
-
-TEST_F(AcquireTest, ClosedInterfaceWritesNoFile) {
-  manager.answer(DG_CONTROL, DAT_EVENT, MSG_PROCESSEVENT, [](TW_MEMREF data) {
-    auto* event = static_cast<TW_EVENT*>(data);
-    if (static_cast<MSG*>(event->pEvent)->message != ImageReadyEvent) return TWRC_NOTDSEVENT;
-    event->TWMessage = MSG_CLOSEDSREQ;
-    return TWRC_DSEVENT;
-  });
-  EXPECT_EQ(AcquireWithUI(path), 1);
-  EXPECT_EQ(callsBesidesEvents(),
-            (std::vector<Triplet>{OpenManager, OpenSource, Enable, Disable, CloseSourceCall, CloseManager}));
-  EXPECT_FALSE(PathExists(path));
-}
-
-TEST_F(AcquireTest, FailedCloseAfterAGoodTransferFreesTheImageAndClosesAgain) {
-  manager.answer(DG_CONTROL, DAT_IDENTITY, MSG_CLOSEDS, TWRC_FAILURE);
-  EXPECT_EQ(AcquireNoUI(300.0f, TWPT_RGB, 0, 0, 0, 0, path), 1);
-  EXPECT_FALSE(IsAllocated(delivered));
-  const auto calls = callsBesidesEvents();
-  const std::vector<Triplet> tail(calls.end() - 3, calls.end());
-  EXPECT_EQ(tail, (std::vector<Triplet>{CloseSourceCall, CloseSourceCall, CloseManager}));
-  EXPECT_FALSE(PathExists(path));
-}
-
-TEST_F(AcquireTest, FailedWriteClosesNothingTwice) {
-  const std::wstring unreachable = path + L"\\missing\\scan.bmp";
-  EXPECT_EQ(AcquireNoUI(300.0f, TWPT_RGB, 0, 0, 0, 0, unreachable), 1);
-  const auto calls = callsBesidesEvents();
-  EXPECT_EQ(std::count(calls.begin(), calls.end(), CloseManager), 1);
-  EXPECT_FALSE(IsAllocated(delivered));
+TEST_F(AcquireTest, EachFailingStepOfBothWaysIsFollowedByBothClosingCalls) {
+  for (bool withInterface : {false, true}) {
+    for (const char* step : {"OPENDS", "GET", "FRAME", "SET", "ENABLE", "XFER", "ENDXFER", "RESET", "DISABLE"}) {
+      SCOPED_TRACE(std::string(step) + (withInterface ? " with interface" : ""));
+      FakeManager fake;
+      script(fake);
+      PendingAfterEnd(1)(fake);
+      fake.answer(step, TWRC_FAILURE);
+      const int status = withInterface ? AcquireWithUI(path) : AcquireNoUI(300.0f, TWPT_RGB, 0, 0, 0, 0, path);
+      const std::string calls = fake.transcript();
+      const bool reached = (" " + calls).find(" " + std::string(step)) != std::string::npos;
+      EXPECT_EQ(status, reached && std::string(step) != "RESET" ? 1 : 0) << calls;
+      EXPECT_EQ(calls.substr(calls.size() - 16), "CLOSEDS CLOSEDSM") << calls;
+      EXPECT_FALSE(IsAllocated(delivered));
+      EXPECT_EQ(PathExists(path), status == 0);
+      DeleteFileW(path.c_str());
+    }
+  }
 }

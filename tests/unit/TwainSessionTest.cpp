@@ -1,7 +1,10 @@
-// The manager connection against the scripted manager: calling order, records and failure paths.
+// The manager connection and the capabilities against the scripted manager: calling order, the
+// records sent, the values read back, failure paths and every container freed.
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <functional>
+#include <limits>
 
 #include "../../twain/Dsm.h"
 #include "../../twain/mdlTwain.h"
@@ -17,17 +20,8 @@ std::vector<std::uint8_t> BytesOf(const void* data, size_t size) {
 // AppIdentity as it must stand before the open-manager call, built byte by byte.
 std::vector<std::uint8_t> ExpectedAppIdentity() {
   std::vector<std::uint8_t> bytes(156, 0);
-  auto put16 = [&](size_t offset, unsigned value) {
-    bytes[offset] = value & 0xFF;
-    bytes[offset + 1] = value >> 8;
-  };
-  put16(4, 1);    // Version.MajorNum
-  put16(6, 0);    // Version.MinorNum
-  put16(8, 2);    // Version.Language: English
-  put16(10, 44);  // Version.Country: United Kingdom
-  put16(46, 1);   // ProtocolMajor
-  put16(48, 9);   // ProtocolMinor
-  put16(50, 3);   // SupportedGroups: control and image
+  const std::pair<size_t, unsigned> words[] = {{4, 1}, {8, 2}, {10, 44}, {46, 1}, {48, 9}, {50, 3}};
+  for (const auto& word : words) bytes[word.first] = static_cast<std::uint8_t>(word.second);
   std::memcpy(&bytes[54], "Qorv", 4);
   std::memcpy(&bytes[88], "QX Module", 9);
   std::memcpy(&bytes[122], "QX Module for TWAIN", 19);
@@ -40,6 +34,12 @@ class TwainSessionTest : public ::testing::Test {
     std::memset(&SourceIdentity, 0, sizeof SourceIdentity);
     std::memset(&AppIdentity, 0xCC, sizeof AppIdentity);  // rubbish that the open must clear
   }
+  void answerGet(HGLOBAL container) {
+    manager.answer("GET", [container](TW_MEMREF data) {
+      static_cast<TW_CAPABILITY*>(data)->hContainer = container;
+      return TWRC_SUCCESS;
+    });
+  }
   FakeManager manager;
 };
 
@@ -47,139 +47,199 @@ class TwainSessionTest : public ::testing::Test {
 
 TEST_F(TwainSessionTest, OpenBuildsTheIdentityAndTheHiddenWindowThenCloseUndoesBoth) {
   ASSERT_EQ(OpenSourceManager(), 0);
-  const RecordedCall& open = manager.calls().at(0);
-  EXPECT_EQ(Triplet(open.dataGroup, open.dataType, open.message), OpenManager);
+  const RecordedCall& open = manager.calls.at(0);
   EXPECT_EQ(open.origin, &AppIdentity);
   EXPECT_EQ(open.destination, nullptr);
   EXPECT_EQ(BytesOf(&open.originAtCall, sizeof(TW_IDENTITY)), ExpectedAppIdentity());
-  // The data is a pointer to the variable that holds the window.
-  EXPECT_EQ(open.data, static_cast<void*>(&MessageWindow));
-
+  EXPECT_EQ(open.data, static_cast<void*>(&MessageWindow)) << "a pointer to the variable that holds the window";
   HWND window = MessageWindow;
-  ASSERT_TRUE(IsWindow(window));
-  EXPECT_FALSE(IsWindowVisible(window));
-  char text[64] = "";
+  char text[64] = "", className[64] = "";
   GetWindowTextA(window, text, sizeof text);
-  EXPECT_STREQ(text, "TWAIN_MSG_WINDOW");
-  char className[64] = "";
   GetClassNameA(window, className, sizeof className);
-  EXPECT_STREQ(className, "#32770");
-  RECT rect;
+  RECT rect = {};
   GetWindowRect(window, &rect);
-  EXPECT_EQ(rect.left, 10);
-  EXPECT_EQ(rect.top, 10);
-  EXPECT_EQ(rect.right - rect.left, 150);
-  EXPECT_EQ(rect.bottom - rect.top, 50);
+  EXPECT_EQ(std::string(text) + "|" + className, "TWAIN_MSG_WINDOW|#32770");
+  EXPECT_EQ(std::vector<LONG>({rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top}),
+            std::vector<LONG>({10, 10, 150, 50}));
+  EXPECT_FALSE(IsWindowVisible(window));
   EXPECT_EQ(GetParent(window), nullptr);
 
+  std::memset(&SourceIdentity, 0x5A, sizeof SourceIdentity);  // a source opened earlier
+  manager.answer("OPENDS", [](TW_MEMREF data) {
+    std::strcpy(static_cast<TW_IDENTITY*>(data)->ProductName, "Virtual");
+    return TWRC_SUCCESS;
+  });
+  EXPECT_EQ(OpenDefaultSource(), 0);
+  const RecordedCall* openSource = manager.find("OPENDS");
+  EXPECT_EQ(openSource->data, static_cast<void*>(&SourceIdentity));
+  EXPECT_EQ(openSource->destination, nullptr);
+  EXPECT_EQ(openSource->dataBytes, std::vector<std::uint8_t>(156, 0)) << "cleared before the open";
+  EXPECT_EQ(CloseSource(), 0);
+  EXPECT_EQ(manager.find("CLOSEDS")->data, static_cast<void*>(&SourceIdentity));
+  EXPECT_STREQ(SourceIdentity.ProductName, "Virtual") << "the record keeps its content";
+
   EXPECT_EQ(CloseSourceManager(), 0);
-  EXPECT_EQ(manager.triplets(), (std::vector<Triplet>{OpenManager, CloseManager}));
-  EXPECT_EQ(manager.calls().at(1).data, static_cast<void*>(&MessageWindow));
+  EXPECT_EQ(manager.transcript(), "OPENDSM OPENDS CLOSEDS CLOSEDSM");
+  EXPECT_EQ(manager.calls.back().data, static_cast<void*>(&MessageWindow));
   EXPECT_FALSE(IsWindow(window));
   EXPECT_EQ(MessageWindow, window) << "the variable keeps the old handle";
 }
 
-TEST_F(TwainSessionTest, RefusedOpenDestroysTheWindow) {
-  manager.answer(DG_CONTROL, DAT_PARENT, MSG_OPENDSM, TWRC_FAILURE);
-  EXPECT_EQ(OpenSourceManager(), 1);
-  EXPECT_FALSE(IsWindow(MessageWindow));
-  EXPECT_EQ(manager.triplets(), (std::vector<Triplet>{OpenManager}));
+TEST_F(TwainSessionTest, StatusesAndCallsOfEachProcedure) {
+  struct Case {
+    const char* what;
+    const char* refused;  // the call the manager answers with failure (or cancel)
+    TW_UINT16 answer;
+    std::function<int()> run;
+    int status;
+    const char* transcript;
+  };
+  auto openAndClose = [] { return OpenSourceManager() * 10 + CloseSourceManager(); };
+  auto sourceOpenAndClose = [] {
+    OpenSourceManager();
+    const int status = OpenDefaultSource() * 10 + CloseSource();
+    CloseSourceManager();
+    return status;
+  };
+  const Case cases[] = {
+      {"refused manager open", "OPENDSM", TWRC_FAILURE, OpenSourceManager, 1, "OPENDSM/1"},
+      {"refused manager close", "CLOSEDSM", TWRC_FAILURE, openAndClose, 1, "OPENDSM CLOSEDSM/1"},
+      {"refused source open", "OPENDS", TWRC_FAILURE, sourceOpenAndClose, 10, "OPENDSM OPENDS/1 CLOSEDS CLOSEDSM"},
+      {"refused source close", "CLOSEDS", TWRC_FAILURE, sourceOpenAndClose, 1, "OPENDSM OPENDS CLOSEDS/1 CLOSEDSM"},
+      {"source chosen", "", 0, SelectSource, 0, "OPENDSM USERSELECT CLOSEDSM"},
+      {"choice cancelled", "USERSELECT", TWRC_CANCEL, SelectSource, 1, "OPENDSM USERSELECT/3 CLOSEDSM"},
+      {"chooser without manager", "OPENDSM", TWRC_FAILURE, SelectSource, 1, "OPENDSM/1"},
+      {"chooser's close refused", "CLOSEDSM", TWRC_FAILURE, SelectSource, 1, "OPENDSM USERSELECT CLOSEDSM/1"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    FakeManager fresh;
+    if (*c.refused) fresh.answer(c.refused, c.answer);
+    EXPECT_EQ(c.run(), c.status);
+    EXPECT_EQ(fresh.transcript(), c.transcript);
+    EXPECT_FALSE(IsWindow(MessageWindow)) << "the hidden window goes on every path";
+  }
 }
 
-TEST_F(TwainSessionTest, RefusedCloseStillDestroysTheWindow) {
-  manager.answer(DG_CONTROL, DAT_PARENT, MSG_CLOSEDSM, TWRC_FAILURE);
-  ASSERT_EQ(OpenSourceManager(), 0);
-  HWND window = MessageWindow;
-  EXPECT_EQ(CloseSourceManager(), 1);
-  EXPECT_FALSE(IsWindow(window));
-}
-
-TEST_F(TwainSessionTest, OpenDefaultSourceClearsTheIdentityFirst) {
-  std::memset(&SourceIdentity, 0x5A, sizeof SourceIdentity);  // a source opened earlier
-  manager.answer(DG_CONTROL, DAT_IDENTITY, MSG_OPENDS, [](TW_MEMREF data) {
-    auto* identity = static_cast<TW_IDENTITY*>(data);
-    identity->Id = 7;
-    std::strcpy(identity->ProductName, "Virtual");
-    return TWRC_SUCCESS;
-  });
-  ASSERT_EQ(OpenSourceManager(), 0);
-  EXPECT_EQ(OpenDefaultSource(), 0);
-  const RecordedCall* open = manager.find(DG_CONTROL, DAT_IDENTITY, MSG_OPENDS);
-  ASSERT_NE(open, nullptr);
-  EXPECT_EQ(open->data, static_cast<void*>(&SourceIdentity));
-  EXPECT_EQ(open->destination, nullptr);
-  EXPECT_EQ(open->dataBytes, std::vector<std::uint8_t>(156, 0));
-  EXPECT_EQ(SourceIdentity.Id, 7u);
-
-  EXPECT_EQ(CloseSource(), 0);
-  EXPECT_EQ(manager.find(DG_CONTROL, DAT_IDENTITY, MSG_CLOSEDS)->data, static_cast<void*>(&SourceIdentity));
-  EXPECT_STREQ(SourceIdentity.ProductName, "Virtual") << "the record keeps its content";
-  EXPECT_EQ(CloseSourceManager(), 0);
-  EXPECT_EQ(manager.triplets(), (std::vector<Triplet>{OpenManager, OpenSource, CloseSourceCall, CloseManager}));
-}
-
-TEST_F(TwainSessionTest, RefusedSourceOpenOrCloseGivesOne) {
-  manager.answer(DG_CONTROL, DAT_IDENTITY, MSG_OPENDS, TWRC_FAILURE);
-  manager.answer(DG_CONTROL, DAT_IDENTITY, MSG_CLOSEDS, TWRC_FAILURE);
-  ASSERT_EQ(OpenSourceManager(), 0);
-  EXPECT_EQ(OpenDefaultSource(), 1);
-  EXPECT_EQ(CloseSource(), 1);
-  EXPECT_EQ(CloseSourceManager(), 0);
-}
-
-TEST_F(TwainSessionTest, SelectSourceBeforeAnyOpenPassesAnEmptyIdentity) {
+TEST_F(TwainSessionTest, ChooserIsGivenTheSourceOpenedLastOrAnEmptyIdentity) {
   EXPECT_EQ(SelectSource(), 0);
-  EXPECT_EQ(manager.triplets(), (std::vector<Triplet>{OpenManager, ChooseSource, CloseManager}));
-  EXPECT_EQ(manager.calls().at(1).dataBytes, std::vector<std::uint8_t>(156, 0));
-  EXPECT_EQ(manager.calls().at(1).data, static_cast<void*>(&SourceIdentity));
-  EXPECT_FALSE(IsWindow(MessageWindow));
-}
-
-TEST_F(TwainSessionTest, SelectSourceAfterAnAcquisitionPassesTheSourceOpenedLast) {
+  EXPECT_EQ(manager.calls.at(1).data, static_cast<void*>(&SourceIdentity));
+  EXPECT_EQ(manager.calls.at(1).dataBytes, std::vector<std::uint8_t>(156, 0));
   std::strcpy(SourceIdentity.ProductName, "Opened last");
-  SourceIdentity.Id = 3;
   const std::vector<std::uint8_t> before = BytesOf(&SourceIdentity, sizeof SourceIdentity);
   EXPECT_EQ(SelectSource(), 0);
-  EXPECT_EQ(manager.calls().at(1).dataBytes, before);
+  EXPECT_EQ(manager.calls.at(4).dataBytes, before);
 }
 
-TEST_F(TwainSessionTest, CancelledChoiceGivesOneAndClosesTheManager) {
-  manager.answer(DG_CONTROL, DAT_IDENTITY, MSG_USERSELECT, TWRC_CANCEL);
-  EXPECT_EQ(SelectSource(), 1);
-  EXPECT_EQ(manager.triplets(), (std::vector<Triplet>{OpenManager, ChooseSource, CloseManager}));
-  EXPECT_FALSE(IsWindow(MessageWindow));
+TEST_F(TwainSessionTest, SetSendsAOneValueContainerToTheSourceAndFreesIt) {
+  struct Case {
+    std::int32_t capability, itemType;
+    CapabilityValue value;
+    const char* sent;  // "" when refused before the source is called
+  };
+  const Case cases[] = {
+      {ICAP_XRESOLUTION, TWTY_FIX32, 300.0f, "SET:1118=7:0000012C"},
+      {CAP_XFERCOUNT, TWTY_INT16, std::int16_t{-1}, "SET:0001=1:0000FFFF"},
+      {ICAP_PIXELTYPE, TWTY_UINT16, std::int32_t{65535}, "SET:0101=4:0000FFFF"},
+      {ICAP_BITDEPTH, TWTY_UINT16, 2.5f, "SET:112B=4:00000002"},  // half to even
+      {ICAP_XRESOLUTION, TWTY_FIX32, 8.5f, "SET:1118=7:80000008"},
+      {ICAP_YRESOLUTION, TWTY_FIX32, std::int16_t{-2}, "SET:1119=7:0000FFFE"},
+      {0x7001, 9, 1.0f, "SET:7001=9:00000000"},  // a type no caller uses: Item stays 0
+      {ICAP_PIXELTYPE, TWTY_UINT16, std::int32_t{65536}, ""},
+      {ICAP_PIXELTYPE, TWTY_UINT16, std::int32_t{-1}, ""},
+      {ICAP_PIXELTYPE, TWTY_BOOL, 70000.0f, ""},
+      {CAP_XFERCOUNT, TWTY_INT16, 40000.0f, ""},
+      {ICAP_XRESOLUTION, TWTY_FIX32, 32768.0f, ""},
+      {40000, TWTY_UINT16, std::int32_t{1}, ""},
+      {0x8001, 9, 1.0f, ""},
+      {ICAP_PIXELTYPE, 70000, std::int32_t{1}, ""},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.sent);
+    FakeManager fresh;
+    EXPECT_EQ(SetCapability(c.capability, c.itemType, c.value), *c.sent ? 0 : 1);
+    EXPECT_EQ(fresh.transcript(), c.sent);
+    if (fresh.calls.empty()) continue;
+    const RecordedCall& call = fresh.calls[0];
+    EXPECT_EQ(call.origin, &AppIdentity);
+    EXPECT_EQ(call.destination, &SourceIdentity);
+    EXPECT_EQ(reinterpret_cast<const TW_CAPABILITY*>(call.dataBytes.data())->ConType, TWON_ONEVALUE);
+    EXPECT_FALSE(IsAllocated(call.container));
+  }
+  manager.answer("SET", TWRC_FAILURE);
+  EXPECT_EQ(SetCapability(ICAP_PIXELTYPE, TWTY_UINT16, std::int32_t{2}), 1);
+  EXPECT_FALSE(IsAllocated(manager.calls.at(0).container)) << "freed after a refusal too";
 }
 
-TEST_F(TwainSessionTest, SelectSourceStopsWhenTheManagerDoesNotOpen) {
-  manager.answer(DG_CONTROL, DAT_PARENT, MSG_OPENDSM, TWRC_FAILURE);
-  EXPECT_EQ(SelectSource(), 1);
-  EXPECT_EQ(manager.triplets(), (std::vector<Triplet>{OpenManager}));
+TEST_F(TwainSessionTest, GetReadsTheValueByItemTypeAndFreesTheContainer) {
+  struct Case {
+    HGLOBAL container;
+    int status;
+    CapabilityValue expected;
+  };
+  const Case cases[] = {
+      {MakeContainer(TWTY_FIX32, 0x80000008u), 0, 8.5f},
+      {MakeContainer(TWTY_FIX32, 0x4000FFFEu), 0, -1.75f},
+      {MakeContainer(TWTY_INT16, 0x0000FFFBu), 0, std::int16_t{-5}},
+      {MakeContainer(TWTY_UINT16, 0xABCDFFFFu), 0, std::int32_t{65535}},
+      {MakeContainer(TWTY_BOOL, 1), 0, std::int32_t{1}},
+      {MakeContainer(TWTY_UINT32, 77), 0, 1.25f},             // unhandled type: value kept
+      {MakeContainer(TWTY_FIX32, 0x80000008u, 4), 1, 1.25f},  // too short
+      {nullptr, 1, 1.25f},                                    // success without a container
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(&c - cases);
+    answerGet(c.container);
+    CapabilityValue value = 1.25f;
+    EXPECT_EQ(GetCapability(ICAP_PHYSICALWIDTH, value), c.status);
+    EXPECT_EQ(value, c.expected);
+    EXPECT_FALSE(IsAllocated(c.container));
+  }
+  const auto* record = reinterpret_cast<const TW_CAPABILITY*>(manager.calls.at(0).dataBytes.data());
+  EXPECT_EQ(manager.calls.at(0).entry, "GET:1111");
+  EXPECT_EQ(record->ConType, TWON_ONEVALUE);
+  EXPECT_EQ(record->hContainer, nullptr);
+  manager.answer("GET", TWRC_FAILURE);
+  CapabilityValue value = 1.25f;
+  EXPECT_EQ(GetCapability(ICAP_PHYSICALWIDTH, value), 1);
+  EXPECT_EQ(value, CapabilityValue(1.25f));
 }
 
-TEST_F(TwainSessionTest, SelectSourceReportsAFailedClose) {
-  manager.answer(DG_CONTROL, DAT_PARENT, MSG_CLOSEDSM, TWRC_FAILURE);
-  EXPECT_EQ(SelectSource(), 1);
-  EXPECT_FALSE(IsWindow(MessageWindow));
+TEST_F(TwainSessionTest, FrameIsSentInFixedPointAndAnAdjustedOneIsAccepted) {
+  EXPECT_EQ(SetImageLayout(0.0f, 0.5f, 8.5f, 11.69f), 0);
+  EXPECT_EQ(manager.find("FRAME")->destination, &SourceIdentity);
+  TW_IMAGELAYOUT layout;
+  std::memcpy(&layout, manager.find("FRAME")->dataBytes.data(), sizeof layout);
+  const TW_FRAME& f = layout.Frame;
+  EXPECT_EQ(std::vector<int>({f.Left.Whole, f.Left.Frac, f.Top.Whole, f.Top.Frac, f.Right.Whole, f.Right.Frac,
+                              f.Bottom.Whole, f.Bottom.Frac}),
+            std::vector<int>({0, 0, 0, 32768, 8, 32768, 11, 45220}));  // 0.69 x 65536 = 45219.84
+  EXPECT_EQ(layout.DocumentNumber + layout.PageNumber + layout.FrameNumber, 0u);
+
+  const std::pair<TW_UINT16, int> answers[] = {{TWRC_CHECKSTATUS, 0}, {TWRC_FAILURE, 1}, {TWRC_CANCEL, 1}};
+  for (const auto& answer : answers) {
+    manager.answer("FRAME", answer.first);
+    EXPECT_EQ(SetImageLayout(0, 0, 20, 30), answer.second);
+  }
+  FakeManager fresh;
+  EXPECT_EQ(SetImageLayout(0, 0, 40000.0f, 10), 1);
+  EXPECT_EQ(SetImageLayout(0, 0, 10, std::numeric_limits<float>::infinity()), 1);
+  EXPECT_TRUE(fresh.calls.empty()) << "a value that does not fit stops before the source";
 }
 
 // The real manager: loaded by its full path in the Windows folder, even with a planted
 // twain_32.dll beside the program.
 TEST(RealManager, IsLoadedFromTheWindowsFolderOnly) {
-  wchar_t exe[MAX_PATH];
+  wchar_t exe[MAX_PATH], system[MAX_PATH], path[MAX_PATH];
   GetModuleFileNameW(nullptr, exe, MAX_PATH);
   std::wstring planted(exe);
   planted = planted.substr(0, planted.find_last_of(L'\\')) + L"\\twain_32.dll";
   // Any DLL without DSM_Entry will do as the plant: loading it would break every call.
-  wchar_t system[MAX_PATH];
   GetSystemDirectoryW(system, MAX_PATH);
   ASSERT_TRUE(CopyFileW((std::wstring(system) + L"\\version.dll").c_str(), planted.c_str(), FALSE));
-
   EXPECT_EQ(OpenSourceManager(), 0);
   EXPECT_EQ(CloseSourceManager(), 0);
-  HMODULE loaded = GetModuleHandleW(L"twain_32.dll");
-  ASSERT_NE(loaded, nullptr);
-  wchar_t path[MAX_PATH];
-  GetModuleFileNameW(loaded, path, MAX_PATH);
+  GetModuleFileNameW(GetModuleHandleW(L"twain_32.dll"), path, MAX_PATH);
   EXPECT_EQ(lstrcmpiW(path, DsmPath().c_str()), 0);
   DeleteFileW(planted.c_str());
 }
