@@ -40,9 +40,7 @@ class FileFaultTest : public ::testing::Test {
   static bool PressAndSettle(HWND window) {
     DeleteFileW((ScannerFolder() + L"VirtualScanner.log").c_str());
     PressScan(window);
-    if (!WaitUntil([] { return ScannerCallLog().find("IDENTITY.CLOSEDS") != std::string::npos; })) return false;
-    DWORD_PTR ignored = 0;
-    return SendMessageTimeoutW(window, WM_NULL, 0, 0, SMTO_BLOCK, 10000, &ignored) != 0;
+    return WaitUntil([] { return ScannerCallLog().find("IDENTITY.CLOSEDS") != std::string::npos; }) && Settled(window);
   }
 
   ProgramCopy program;
@@ -81,7 +79,7 @@ TEST_F(FileFaultTest, ReadOnlyFolderKeepsTheEarlierImage) {
 }
 
 TEST_F(FileFaultTest, ImageHeldOpenByAnotherProgramIsKept) {
-  const std::wstring output = program.folder() + L"\\out\\";
+  const std::wstring output = program.path(L"out\\");
   CreateDirectoryW(output.c_str(), nullptr);
   WriteFileBytes(output + L"page.bmp", "the earlier image");
   HANDLE viewer =
@@ -100,13 +98,12 @@ TEST_F(FileFaultTest, ImageHeldOpenByAnotherProgramIsKept) {
 TEST_F(FileFaultTest, LogFolderThatCannotBeMadeLosesTheLineButNothingElse) {
   WriteFileBytes(program.path(L"Logs"), "a file where the log folder would go");
   ProviderFails(static_cast<HRESULT>(0x80004005));
-  const std::wstring output = program.folder() + L"\\out\\";
+  const std::wstring output = program.path(L"out\\");
   CreateDirectoryW(output.c_str(), nullptr);
   HWND window = start(program, output, "DPI=30\r\n");
   ASSERT_NE(window, nullptr);
   PressScan(window);  // fails at the provider and tries to log
-  DWORD_PTR ignored = 0;
-  ASSERT_TRUE(SendMessageTimeoutW(window, WM_NULL, 0, 0, SMTO_BLOCK, 10000, &ignored));
+  ASSERT_TRUE(Settled(window));
   EXPECT_EQ(ReadFileBytes(program.path(L"Logs")), "a file where the log folder would go");
   ProviderAnswersText(L"page");
   ASSERT_TRUE(PressAndSettle(window));
@@ -120,30 +117,20 @@ TEST_F(FileFaultTest, SettingsFileThatCannotBeWrittenKeepsItsContentAndTheNewVal
   CreateDirectoryW(folder.c_str(), nullptr);
   ASSERT_TRUE(
       CopyFileW((TestExeFolder() + L"\\Zembrolite.exe").c_str(), (folder + L"\\Zembrolite.exe").c_str(), FALSE));
-  const std::wstring output = program.folder() + L"\\out\\";
+  const std::wstring output = program.path(L"out\\");
   CreateDirectoryW(output.c_str(), nullptr);
   const std::string stored =
       "[Path]\r\nPath=" + std::string(output.begin(), output.end()) + "\r\n[Scanner]\r\nDPI=30\r\nColorType=RGB\r\n";
   WriteFileBytes(folder + L"\\Settings.ini", stored);
 
-  std::wstring commandLine = L"\"R:\\program\\Zembrolite.exe\"";
-  STARTUPINFOW startup = {};
-  startup.cb = sizeof startup;
-  PROCESS_INFORMATION info = {};
-  ASSERT_TRUE(CreateProcessW(nullptr, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info));
-  CloseHandle(info.hThread);
-  HWND window = nullptr;
-  ASSERT_TRUE(WaitUntil([&] {
-    for (HWND shown : VisibleWindowsOfProcess(info.dwProcessId))
-      if (ClassOf(shown) == ProgramClassName) window = shown;
-    return window != nullptr;
-  }));
-
+  ASSERT_TRUE(program.start(L"R:\\program\\Zembrolite.exe"));
+  HWND window = program.waitForMainWindow();
+  ASSERT_NE(window, nullptr);
   PostMessageW(window, WM_COMMAND, MAKEWPARAM(IDM_OPTIONS, 0), 0);
   HWND dialog = nullptr;
   ASSERT_TRUE(WaitUntil([&] {
-    for (HWND shown : VisibleWindowsOfProcess(info.dwProcessId))
-      if (WindowText(shown) == L"Settings") dialog = shown;
+    for (HWND shown : WindowsOfProcess(program.processId()))
+      if (IsWindowVisible(shown) && WindowText(shown) == L"Settings") dialog = shown;
     return dialog != nullptr;
   }));
   SendMessageW(GetDlgItem(dialog, cboColorType), CB_SETCURSEL, 1, 0);  // GREY
@@ -158,7 +145,6 @@ TEST_F(FileFaultTest, SettingsFileThatCannotBeWrittenKeepsItsContentAndTheNewVal
   EXPECT_EQ(static_cast<unsigned char>(image[28]), 8) << "a grey image";
 
   PostMessageW(window, WM_CLOSE, 0, 0);
-  EXPECT_EQ(WaitForSingleObject(info.hProcess, 10000), WAIT_OBJECT_0);
-  CloseHandle(info.hProcess);
+  EXPECT_TRUE(program.waitForExit(10000));
   EXPECT_FALSE(PathExists(L"R:\\program\\Logs"));
 }

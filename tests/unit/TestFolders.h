@@ -1,6 +1,8 @@
 // Folders and files for tests: fresh folders below the test executable, whole-file reads and writes.
 #pragma once
 
+#include <windows.h>
+
 #include <string>
 #include <vector>
 
@@ -19,3 +21,14 @@ void WriteFileBytes(const std::wstring& path, const std::string& bytes);
 bool PathExists(const std::wstring& path);
 // The names of the files (not folders) in a folder.
 std::vector<std::wstring> FilesIn(const std::wstring& folder);
+
+// Polls until condition holds or the timeout passes; the result is the condition's last value.
+template <typename Condition>
+bool WaitUntil(Condition condition, DWORD timeoutMs = 15000) {
+  const DWORD start = GetTickCount();
+  while (!condition()) {
+    if (GetTickCount() - start > timeoutMs) return condition();
+    Sleep(50);
+  }
+  return true;
+}

@@ -1,0 +1,113 @@
+#include "InProcess.h"
+
+#include <gtest/gtest.h>
+#include <objbase.h>
+
+#include "../../app/Main.h"
+#include "../../options/fOptions.h"
+#include "../../settings/INIModul.h"
+#include "../unit/TestFolders.h"
+
+namespace {
+
+struct Script {
+  const std::vector<Step>* steps = nullptr;
+  size_t next = 0;
+  DWORD started = 0;
+  bool running = false;
+} Current;
+
+BOOL CALLBACK CollectShown(HWND window, LPARAM listAddress) {
+  if (IsWindowVisible(window)) reinterpret_cast<std::vector<HWND>*>(listAddress)->push_back(window);
+  return TRUE;
+}
+
+void CALLBACK Tick(HWND, UINT, UINT_PTR, DWORD) {
+  if (Current.running || !Current.steps) return;
+  Current.running = true;
+  HWND dialog = OpenOptionsDialog();
+  if (Current.next < Current.steps->size() && dialog && (*Current.steps)[Current.next](dialog)) ++Current.next;
+  if (GetTickCount() - Current.started > 20000) {
+    ADD_FAILURE() << "step " << Current.next << " of the dialog script did not end";
+    if (HWND over = WindowOver(dialog)) PostMessageW(over, WM_CLOSE, 0, 0);
+    CloseOptionsDialog();
+  }
+  Current.running = false;
+}
+
+}  // namespace
+
+HWND MainWindow() {
+  static HWND main = [] {
+    CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+    HWND window = CreateMain(GetModuleHandleW(nullptr));
+    ShowWindow(window, SW_SHOW);
+    SetForegroundWindow(window);
+    UpdateWindow(window);
+    return window;
+  }();
+  return main;
+}
+
+void UseSettings(const std::string& contents) {
+  MainWindow();
+  RemoveTree(TestExeFolder() + L"\\Logs");
+  DeleteFileW(SettingsFilePath().c_str());
+  if (contents != "-") WriteFileBytes(SettingsFilePath(), contents);
+  LoadConfig();
+}
+
+std::string SettingsFile() { return ReadFileBytes(SettingsFilePath()); }
+
+std::string ErrorLog() { return ReadFileBytes(TestExeFolder() + L"\\Logs\\Error.log"); }
+
+FontFacts FontOf(HWND window) {
+  LOGFONTW font = {};
+  GetObjectW(reinterpret_cast<HFONT>(SendMessageW(window, WM_GETFONT, 0, 0)), sizeof font, &font);
+  return {font.lfFaceName, static_cast<int>(font.lfHeight), static_cast<int>(font.lfWeight)};
+}
+
+HWND WindowOver(HWND dialog) {
+  std::vector<HWND> shown;
+  EnumThreadWindows(GetCurrentThreadId(), CollectShown, reinterpret_cast<LPARAM>(&shown));
+  for (HWND window : shown)
+    if (window != MainWindow() && window != dialog) return window;
+  return nullptr;
+}
+
+void RunOptionsDialog(const std::vector<Step>& steps) {
+  Current = {&steps, 0, GetTickCount(), false};
+  const UINT_PTR timer = SetTimer(nullptr, 0, 50, Tick);
+  ShowOptionsDialog(MainWindow());
+  KillTimer(nullptr, timer);
+  EXPECT_EQ(Current.next, steps.size()) << "the dialog closed before its script ended";
+  Current = {};
+}
+
+bool SaveWindowPicture(HWND window, const std::wstring& path) {
+  // The client area: without a window manager the frame shows whatever lies below it.
+  RECT rect;
+  if (!GetClientRect(window, &rect)) return false;
+  MapWindowPoints(window, nullptr, reinterpret_cast<POINT*>(&rect), 2);
+  const int width = rect.right - rect.left, height = rect.bottom - rect.top;
+  BITMAPINFOHEADER header = {sizeof header, width, height, 1, 24, BI_RGB, 0, 0, 0, 0, 0};
+  header.biSizeImage = ((width * 3 + 3) / 4) * 4 * height;
+  void* bits = nullptr;
+  HDC screen = GetDC(nullptr);
+  HBITMAP picture = CreateDIBSection(screen, reinterpret_cast<BITMAPINFO*>(&header), DIB_RGB_COLORS, &bits, nullptr, 0);
+  HDC memory = CreateCompatibleDC(screen);
+  HGDIOBJ previous = SelectObject(memory, picture);
+  BitBlt(memory, 0, 0, width, height, screen, rect.left, rect.top, SRCCOPY);
+  GdiFlush();
+  BITMAPFILEHEADER file = {0x4D42, 0, 0, 0, sizeof file + sizeof header};
+  file.bfSize = file.bfOffBits + header.biSizeImage;
+  std::string bytes(reinterpret_cast<const char*>(&file), sizeof file);
+  bytes.append(reinterpret_cast<const char*>(&header), sizeof header);
+  bytes.append(static_cast<const char*>(bits), header.biSizeImage);
+  SelectObject(memory, previous);
+  DeleteDC(memory);
+  DeleteObject(picture);
+  ReleaseDC(nullptr, screen);
+  WriteFileBytes(path, bytes);
+  return true;
+}

@@ -1,0 +1,283 @@
+// The options dialog "Settings" inside the test process, driven as a user would: its layout,
+// what it loads, its rules, what "OK" saves and refuses, its keys and the windows it opens.
+#include <gtest/gtest.h>
+
+#include <regex>
+
+#include "../../options/fOptionsControls.h"
+#include "../../settings/INIModul.h"
+#include "../unit/TestFolders.h"
+#include "InProcess.h"
+
+namespace {
+
+const char BothOff[] =
+    "[Path]\r\nPath=C:\\Scans\\\r\n[Scanner]\r\nDPI=300\r\nColorType=GREY\r\nIsArray=0\r\nScanPath=C:\\Tools\\scan."
+    "exe\r\nScanUI=False\r\n";
+const char BothOn[] =
+    "[Path]\r\nPath=C:\\Scans\\\r\n[Scanner]\r\nDPI=150\r\nColorType=BW\r\nIsArray=-1\r\nScanPath=C:\\Tools\\scan."
+    "exe\r\nScanUI=True\r\n";
+
+HWND Item(HWND dialog, int id) { return GetDlgItem(dialog, id); }
+void Click(HWND dialog, int id) { SendMessageW(Item(dialog, id), BM_CLICK, 0, 0); }
+void Type(HWND dialog, int id, const std::wstring& text) { SetWindowTextW(Item(dialog, id), text.c_str()); }
+std::wstring Text(HWND dialog, int id) {
+  wchar_t text[512] = L"";
+  GetWindowTextW(Item(dialog, id), text, 512);
+  return text;
+}
+// The state of the boxes and fields a user sees: ticks and enabled controls as 0/1, texts, selection.
+std::wstring State(HWND d) {
+  auto bit = [&](bool on) { return on ? L"1" : L"0"; };
+  auto ticked = [&](int id) { return bit(SendMessageW(Item(d, id), BM_GETCHECK, 0, 0) == BST_CHECKED); };
+  auto enabled = [&](int id) { return bit(IsWindowEnabled(Item(d, id)) != FALSE); };
+  return std::wstring(L"ui=") + ticked(chkScanUI) + L" ext=" + ticked(chkScannerArray) + L" on:" + enabled(txtDPI) +
+         enabled(cboColorType) + enabled(txtScanArray) + enabled(cmdSrc) + L" " + Text(d, txtScanPath) + L"|" +
+         Text(d, txtDPI) + L"|" + Text(d, txtScanArray) + L"|" +
+         std::to_wstring(SendMessageW(Item(d, cboColorType), CB_GETCURSEL, 0, 0));
+}
+Step Do(std::function<void(HWND)> action) {
+  return [action](HWND dialog) {
+    action(dialog);
+    return true;
+  };
+}
+Step Press(int id) {
+  return Do([id](HWND d) { Click(d, id); });
+}
+// Posts a click on a button that opens a window, and waits for the window.
+Step Opens(int id) {
+  return [id, posted = false](HWND d) mutable {
+    if (!posted) PostMessageW(Item(d, id), BM_CLICK, 0, 0);
+    posted = true;
+    return WindowOver(d) != nullptr;
+  };
+}
+// Sends a command to the window over the dialog and waits until it has gone.
+Step Answer(WORD command) {
+  return [command](HWND d) {
+    HWND over = WindowOver(d);
+    if (over) PostMessageW(over, WM_COMMAND, MAKEWPARAM(command, BN_CLICKED), 0);
+    return over == nullptr;
+  };
+}
+Step Expect(std::function<void(HWND)> check) { return Do(check); }
+// The file name box of the file-open dialog: edt1, or the edit inside the file name combo cmb13.
+HWND FileNameBox(HWND chooser) {
+  HWND found = nullptr;
+  EnumChildWindows(
+      chooser,
+      [](HWND child, LPARAM result) {
+        wchar_t kind[16] = L"";
+        GetClassNameW(child, kind, 16);
+        const bool name = GetDlgCtrlID(child) == 0x480 || GetDlgCtrlID(GetParent(child)) == 0x47C;
+        if (lstrcmpiW(kind, L"Edit") == 0 && name) *reinterpret_cast<HWND*>(result) = child;
+        return *reinterpret_cast<HWND*>(result) ? FALSE : TRUE;
+      },
+      reinterpret_cast<LPARAM>(&found));
+  return found;
+}
+std::string SavedLine(const std::string& key) {
+  std::smatch found;
+  const std::string file = SettingsFile();
+  return std::regex_search(file, found, std::regex(key + "=[^\r]*")) ? found.str() : "<missing>";
+}
+
+}  // namespace
+
+TEST(OptionsDialog, WindowAndControlsAsDesigned) {
+  struct Expected {
+    int id;
+    const wchar_t* className;
+    const wchar_t* caption;
+    RECT rect;  // left, top, width, height in pixels
+    int fontHeight, weight;
+  };
+  const Expected layout[] = {
+      {lblScanPath, L"Static", L"Scan Path:", {16, 24, 73, 17}, -15, 400},
+      {txtScanPath, L"Edit", nullptr, {96, 24, 289, 21}, -15, 400},
+      {cmdPath, L"Button", L"...", {400, 24, 28, 22}, -13, 700},
+      {Label1, L"Static", L"DPI:", {16, 80, 29, 18}, -15, 400},
+      {txtDPI, L"Edit", nullptr, {56, 80, 58, 21}, -15, 400},
+      {lblColorType, L"Static", L"Colortype:", {160, 80, 66, 18}, -15, 400},
+      {cboColorType, L"ComboBox", nullptr, {232, 80, 57, 24}, -13, 400},
+      {chkScanUI, L"Button", L"With user interface", {16, 128, 177, 16}, -15, 400},
+      {chkScannerArray, L"Button", L"External Scanner-Software:", {16, 160, 244, 14}, -15, 400},
+      {txtScanArray, L"Edit", nullptr, {16, 176, 373, 25}, -15, 400},
+      {cmdSrc, L"Button", L"...", {400, 176, 28, 22}, -13, 700},
+      {cmdSource, L"Button", L"Choose source", {16, 208, 172, 31}, -15, 400},
+      {cmdOK, L"Button", L"OK", {280, 248, 65, 33}, -15, 700},
+      {cmdCancel, L"Button", L"Cancel", {360, 248, 81, 33}, -15, 700},
+  };
+  UseSettings(BothOff);
+  RunOptionsDialog(
+      {Expect([&](HWND dialog) {
+         RECT client;
+         GetClientRect(dialog, &client);
+         EXPECT_EQ(client.right * 1000 + client.bottom, 453294);
+         EXPECT_EQ(GetWindowLongW(dialog, GWL_STYLE) & (WS_MINIMIZEBOX | WS_MAXIMIZEBOX), 0);
+         EXPECT_EQ(GetWindow(dialog, GW_OWNER), MainWindow());
+         EXPECT_FALSE(IsWindowEnabled(MainWindow())) << "modal over the main window";
+         EXPECT_EQ(FontOf(dialog).height, -16);
+         EXPECT_EQ(GetDlgCtrlID(GetFocus()), chkScanUI);
+         ICONINFO icon = {};
+         BITMAP picture = {};
+         GetIconInfo(reinterpret_cast<HICON>(SendMessageW(dialog, WM_GETICON, ICON_BIG, 0)), &icon);
+         GetObjectW(icon.hbmColor, sizeof picture, &picture);
+         EXPECT_EQ(picture.bmWidth, 32) << "the program's icon";
+         for (const Expected& control : layout) {
+           SCOPED_TRACE(control.id);
+           HWND item = Item(dialog, control.id);
+           wchar_t className[32] = L"";
+           GetClassNameW(item, className, 32);
+           EXPECT_STREQ(className, control.className);
+           if (control.caption) {
+             EXPECT_EQ(Text(dialog, control.id), control.caption);
+           }
+           RECT r;
+           GetWindowRect(item, &r);
+           MapWindowPoints(nullptr, dialog, reinterpret_cast<POINT*>(&r), 2);
+           EXPECT_EQ(std::vector<LONG>({r.left, r.top, r.right - r.left, r.bottom - r.top}),
+                     std::vector<LONG>({control.rect.left, control.rect.top, control.rect.right, control.rect.bottom}));
+           const FontFacts font = FontOf(item);
+           EXPECT_EQ(font.face + L" " + std::to_wstring(font.height) + L" " + std::to_wstring(font.weight),
+                     L"Tahoma " + std::to_wstring(control.fontHeight) + L" " + std::to_wstring(control.weight));
+         }
+         HWND list = Item(dialog, cboColorType);
+         std::wstring entries;
+         for (int i = 0; i < SendMessageW(list, CB_GETCOUNT, 0, 0); ++i) {
+           wchar_t text[16] = L"";
+           SendMessageW(list, CB_GETLBTEXT, i, reinterpret_cast<LPARAM>(text));
+           entries += std::wstring(text) + L" ";
+         }
+         EXPECT_EQ(entries, L"BW GREY RGB ");
+         EXPECT_EQ(GetWindowLongW(list, GWL_STYLE) & 3, CBS_DROPDOWNLIST) << "no typed text";
+         CreateDirectoryW((TestExeFolder() + L"\\..\\screenshots").c_str(), nullptr);
+         SaveWindowPicture(dialog, TestExeFolder() + L"\\..\\screenshots\\options-dialog.bmp");
+       }),
+       Press(cmdCancel)});
+  EXPECT_TRUE(IsWindowEnabled(MainWindow()));
+}
+
+TEST(OptionsDialog, LoadsTheSettingsAndEachBoxSwitchesItsOwnTwoControls) {
+  UseSettings(BothOff);
+  RunOptionsDialog(
+      {Expect([](HWND d) { EXPECT_EQ(State(d), L"ui=0 ext=0 on:1100 C:\\Scans\\|300|C:\\Tools\\scan.exe|1"); }),
+       Press(cmdCancel)});
+  EXPECT_EQ(SettingsFile(), BothOff) << "Cancel saves nothing";
+  RunOptionsDialog({Press(chkScanUI), Press(cmdOK)});
+  EXPECT_EQ(SavedLine("IsArray") + " " + SavedLine("ScanUI"), "IsArray=0 ScanUI=True") << "each flag from its own box";
+
+  UseSettings(BothOn);
+  RunOptionsDialog(
+      {Expect([](HWND d) { EXPECT_EQ(State(d), L"ui=1 ext=1 on:0011 C:\\Scans\\|150|C:\\Tools\\scan.exe|0"); }),
+       Press(chkScanUI), Expect([](HWND d) { EXPECT_EQ(State(d).substr(0, 18), L"ui=0 ext=1 on:1111"); }),
+       Press(chkScannerArray), Expect([](HWND d) { EXPECT_EQ(State(d).substr(0, 18), L"ui=0 ext=0 on:1100"); }),
+       Do([](HWND d) { Type(d, txtScanArray, L"D:\\Other\\scan.exe"); }), Press(cmdOK)});
+  EXPECT_EQ(SavedLine("ScanPath") + " " + SavedLine("IsArray") + " " + SavedLine("ScanUI"),
+            "ScanPath=D:\\Other\\scan.exe IsArray=0 ScanUI=False")
+      << "a disabled box is still taken over";
+}
+
+TEST(OptionsDialog, OkSavesWhatConvertsAndLogsWhatDoesNot) {
+  struct Case {
+    const wchar_t* dpi;
+    const wchar_t* folder;  // below the test folder
+    const char* saved;      // the DPI line, or the end of the logged line
+  };
+  const Case cases[] = {
+      {L"0", L"", "DPI=0"},
+      {L"-5", L"", "DPI=-5"},
+      {L"2.5", L"", "DPI=2"},
+      {L"3.5", L"", "DPI=4"},
+      {L"7", L"\\new folder", "DPI=7"},  // a missing last folder is made
+      {L"", L"", " 13 +Type mismatch +fOptions_cmdOK_Click\r\n$"},
+      {L"abc", L"", " 13 +Type mismatch +fOptions_cmdOK_Click\r\n$"},
+      {L"40000", L"", " 6 +Overflow +fOptions_cmdOK_Click\r\n$"},
+      {L"8", L"\\missing\\child", "fOptions_cmdOK_Click\r\n$"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.saved);
+    UseSettings(BothOff);
+    const std::wstring folder = FreshTestFolder(L"options") + c.folder;
+    std::vector<Step> steps = {Do([&](HWND d) {
+      Type(d, txtScanPath, folder);
+      Type(d, txtDPI, c.dpi);
+      Click(d, cmdOK);
+    })};
+    if (c.saved[0] != 'D') steps.push_back(Press(cmdCancel));  // a failed OK leaves the dialog open
+    RunOptionsDialog(steps);
+    if (c.saved[0] == 'D') {
+      EXPECT_EQ(SavedLine("DPI"), c.saved);
+      EXPECT_EQ(SavedLine("Path"), "Path=" + std::string(folder.begin(), folder.end()));
+      EXPECT_EQ(GetFileAttributesW(folder.c_str()), static_cast<DWORD>(FILE_ATTRIBUTE_DIRECTORY));
+      EXPECT_EQ(ErrorLog(), "");
+    } else {
+      EXPECT_EQ(SettingsFile(), BothOff);
+      EXPECT_TRUE(std::regex_search(ErrorLog(), std::regex(c.saved))) << ErrorLog();
+    }
+  }
+}
+
+TEST(OptionsDialog, UnknownColourTypeIsLoggedAndLeavesTheDpiEmpty) {
+  UseSettings("[Scanner]\r\nDPI=300\r\nColorType=GRAY\r\n");
+  RunOptionsDialog({Expect([](HWND d) { EXPECT_EQ(State(d).substr(19), L"|||-1"); }), Press(cmdCancel)});
+  EXPECT_TRUE(std::regex_search(ErrorLog(), std::regex(" 380 +Invalid property value +fOptions_Form_Load\r\n$")))
+      << ErrorLog();
+}
+
+TEST(OptionsDialog, EscAndEnterOutsideAButtonPressNothingAndTheCloseBoxCancels) {
+  UseSettings(BothOff);
+  RunOptionsDialog({Do([](HWND d) {
+                      PostMessageW(Item(d, chkScanUI), WM_KEYDOWN, VK_ESCAPE, 0);
+                      PostMessageW(Item(d, txtDPI), WM_KEYDOWN, VK_RETURN, 0);
+                      PostMessageW(Item(d, chkScanUI), WM_KEYDOWN, VK_RETURN, 0);
+                      Type(d, txtDPI, L"77");  // changed, but never confirmed
+                    }),
+                    [](HWND d) { return IsWindow(d) && PostMessageW(d, WM_SYSCOMMAND, SC_CLOSE, 0); }});
+  UseSettings(BothOff);
+  RunOptionsDialog({Do([](HWND d) {
+    SendMessageW(d, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(Item(d, cmdCancel)), TRUE);
+    PostMessageW(Item(d, cmdCancel), WM_KEYDOWN, VK_RETURN, 0);
+  })});
+  EXPECT_EQ(SettingsFile(), BothOff);
+}
+
+TEST(OptionsDialog, FolderBrowserCancelledGivesTheStoredFolderAndConfirmedTheChosenOne) {
+  UseSettings("-");
+  RunOptionsDialog({Opens(cmdPath), Answer(IDCANCEL),
+                    Expect([](HWND d) { EXPECT_EQ(Text(d, txtScanPath), L"\\") << "the separator alone"; }),
+                    Press(cmdCancel)});
+  UseSettings(BothOff);
+  std::wstring chosen;
+  RunOptionsDialog({Do([](HWND d) { Type(d, txtScanPath, L"typed but not confirmed"); }), Opens(cmdPath),
+                    Answer(IDCANCEL), Expect([](HWND d) { EXPECT_EQ(Text(d, txtScanPath), L"C:\\Scans\\"); }),
+                    // The browser opens on the desktop; confirming it chooses the desktop's folder.
+                    Opens(cmdPath), [](HWND) { return Sleep(300), true; }, Answer(IDOK),
+                    Do([&](HWND d) { chosen = Text(d, txtScanPath); }), Press(cmdCancel)});
+  ASSERT_GT(chosen.size(), 1u);
+  EXPECT_EQ(chosen.back(), L'\\');
+  EXPECT_EQ(ScanSettings.OutputFolder, chosen) << "the choice takes effect at once, also when cancelled";
+  EXPECT_EQ(SettingsFile(), BothOff) << "nothing is saved";
+}
+
+TEST(OptionsDialog, FileOpenCancelledKeepsTheTextAndConfirmedReplacesIt) {
+  UseSettings(BothOn);
+  const std::wstring chosen = TestExeFolder() + L"\\app_tests.exe";
+  RunOptionsDialog(
+      {Opens(cmdSrc), Answer(IDCANCEL),
+       Expect([](HWND d) { EXPECT_EQ(Text(d, txtScanArray), L"C:\\Tools\\scan.exe"); }), Opens(cmdSrc), Do([&](HWND d) {
+         // The file name box: edt1, or the edit inside the file name combo cmb13.
+         HWND name = FileNameBox(WindowOver(d));
+         ASSERT_NE(name, nullptr);
+         SetWindowTextW(name, chosen.c_str());
+       }),
+       Answer(IDOK), Expect([&](HWND d) { EXPECT_EQ(lstrcmpiW(Text(d, txtScanArray).c_str(), chosen.c_str()), 0); }),
+       Press(cmdCancel)});
+}
+
+TEST(OptionsDialog, ChooseSourceShowsTheManagersListAndCancellingItChangesNothing) {
+  UseSettings(BothOff);
+  RunOptionsDialog({Opens(cmdSource), Answer(IDCANCEL), Press(cmdCancel)});
+  EXPECT_EQ(ErrorLog(), "");
+}

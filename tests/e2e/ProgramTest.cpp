@@ -1,0 +1,186 @@
+// The real Zembrolite.exe: how it starts and ends, one running copy only, what it leaves in its
+// folder, one press of its button, and the resources in the file itself.
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <regex>
+
+#include "../../app/resource.h"
+#include "../unit/Bench.h"
+#include "../unit/TestFolders.h"
+#include "Driver.h"
+
+namespace {
+
+constexpr DWORD ExitTimeoutMs = 10000;
+
+void ExpectEndedWithoutSaving(ProgramCopy& program) {
+  DWORD exitCode = 1234;
+  EXPECT_TRUE(program.waitForExit(ExitTimeoutMs, &exitCode)) << "the program asked something or hung";
+  EXPECT_EQ(exitCode, 0u);
+  EXPECT_FALSE(PathExists(program.path(L"Settings.ini")));
+  EXPECT_FALSE(PathExists(program.path(L"Logs")));
+}
+
+}  // namespace
+
+TEST(Program, EveryWayToCloseEndsItAtOnceWithoutAskingOrSaving) {
+  struct Way {
+    const char* what;
+    UINT message;
+    WPARAM wParam;
+    LPARAM lParam;
+  };
+  const Way ways[] = {{"close box", WM_CLOSE, 0, 0},
+                      {"system menu", WM_SYSCOMMAND, SC_CLOSE, 0},
+                      {"File, Close", WM_COMMAND, IDM_CLOSE, 0},
+                      {"end of the session", WM_ENDSESSION, TRUE, ENDSESSION_LOGOFF}};
+  for (const Way& way : ways) {
+    SCOPED_TRACE(way.what);
+    ProgramCopy program;
+    ASSERT_TRUE(program.start());
+    HWND window = program.waitForMainWindow();
+    ASSERT_NE(window, nullptr);
+    EXPECT_EQ(WindowText(window), L"Zembrolite 1.0.0") << "without a settings file";
+    DWORD_PTR agrees = 0;
+    SendMessageTimeoutW(window, WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF, SMTO_BLOCK, 5000, &agrees);
+    EXPECT_EQ(agrees, TRUE) << "no objection to the end of the session";
+    PostMessageW(window, way.message, way.wParam, way.lParam);
+    ExpectEndedWithoutSaving(program);
+  }
+}
+
+TEST(Program, SecondCopyShowsNothingTouchesNothingAndEnds) {
+  ProgramCopy first;
+  ASSERT_TRUE(first.start());
+  HWND window = first.waitForMainWindow();
+  ASSERT_NE(window, nullptr);
+  HWND foreground = GetForegroundWindow();
+  ProgramCopy second(L"second");
+  second.writeSettings("[Scanner]\r\nDPI=abc\r\n");  // logged, had the second copy read it
+  ASSERT_TRUE(second.start());
+  DWORD exitCode = 1234;
+  EXPECT_TRUE(second.waitForExit(ExitTimeoutMs, &exitCode));
+  EXPECT_EQ(exitCode, 0u);
+  EXPECT_TRUE(WindowsOfProcess(second.processId()).empty()) << "the second copy created a window";
+  EXPECT_FALSE(PathExists(second.path(L"Logs")));
+  EXPECT_EQ(GetForegroundWindow(), foreground);
+  EXPECT_FALSE(first.waitForExit(0));
+}
+
+TEST(Program, UnreadableValuesAreLoggedUnderLoadConfigAndTheTitleStays) {
+  ProgramCopy program;
+  program.writeSettings("[Path]\r\nPath=C:\\Scans\\\r\n[Scanner]\r\nDPI=70000\r\nIsArray=yes\r\nScanUI=-1\r\n");
+  ASSERT_TRUE(program.start());
+  HWND window = program.waitForMainWindow();
+  ASSERT_NE(window, nullptr);
+  EXPECT_EQ(WindowText(window), L"Zembrolite 1.0.0");
+  const std::string log = ReadFileBytes(program.path(L"Logs\\Error.log"));
+  EXPECT_TRUE(
+      std::regex_match(log, std::regex(R"(\d+/\d+/\d{4}( \d+:\d\d:\d\d [AP]M)? +6 +Overflow +LoadConfig\r\n)"
+                                       R"(\d+/\d+/\d{4}( \d+:\d\d:\d\d [AP]M)? +13 +Type mismatch +LoadConfig\r\n)")))
+      << log;
+}
+
+// Load: twenty copies started at the same moment leave exactly one running.
+TEST(Program, TwentyStartedAtOnceLeaveExactlyOne) {
+  std::vector<std::unique_ptr<ProgramCopy>> copies;
+  for (int i = 0; i < 20; ++i) copies.push_back(std::make_unique<ProgramCopy>(std::to_wstring(i)));
+  for (auto& copy : copies) ASSERT_TRUE(copy->start());
+  int running = 0;
+  ProgramCopy* survivor = nullptr;
+  ASSERT_TRUE(WaitUntil(
+      [&] {
+        running = 0;
+        for (auto& copy : copies) {
+          if (!copy->waitForExit(0)) ++running, survivor = copy.get();
+        }
+        return running == 1;
+      },
+      30000))
+      << running << " running";
+  for (auto& copy : copies) {
+    DWORD exitCode = 1234;
+    EXPECT_TRUE(copy.get() == survivor || (copy->waitForExit(0, &exitCode) && exitCode == 0));
+  }
+  EXPECT_NE(survivor->waitForMainWindow(), nullptr);
+}
+
+TEST(Program, PressWritesTheImageAndClosingDuringAPressEndsItCleanly) {
+  ResetScanner();
+  ProviderAnswersText(L"A1");
+  ProgramCopy program;
+  const std::wstring output = program.path(L"out\\");
+  CreateDirectoryW(output.c_str(), nullptr);
+  program.writeSettings("[Path]\r\nPath=" + std::string(output.begin(), output.end()) + "\r\n[Scanner]\r\nDPI=30\r\n");
+  ASSERT_TRUE(program.start());
+  HWND window = program.waitForMainWindow();
+  ASSERT_NE(window, nullptr);
+  PressScan(window);
+  EXPECT_TRUE(WaitUntil([&] { return ReadFileBytes(output + L"A1.bmp").substr(0, 2) == "BM"; }));
+
+  WriteScannerControl("[Log]\r\nCalls=1\r\n[Behaviour]\r\nReady=never\r\n");
+  ProviderAnswersText(L"B2");
+  ASSERT_TRUE(Settled(window));
+  PressScan(window);
+  ASSERT_TRUE(WaitUntil([] { return ScannerCallLog().find("USERINTERFACE.ENABLEDS -> 0") != std::string::npos; }));
+  PostMessageW(window, WM_CLOSE, 0, 0);
+  DWORD exitCode = 1234;
+  ASSERT_TRUE(program.waitForExit(ExitTimeoutMs, &exitCode));
+  EXPECT_EQ(exitCode, 0u);
+  const std::string log = ScannerCallLog();
+  EXPECT_TRUE(std::regex_search(log, std::regex("USERINTERFACE.DISABLEDS -> 0[^]*IDENTITY.CLOSEDS -> 0"))) << log;
+  EXPECT_FALSE(PathExists(output + L"B2.bmp"));
+  EXPECT_FALSE(PathExists(program.path(L"Logs")));
+  RemoveScannerControl();
+  ClearProviderAnswers();
+}
+
+// The version block, group icon and button picture, read from the file itself.
+TEST(Program, ResourcesOfTheFile) {
+  const std::wstring exe = TestExeFolder() + L"\\Zembrolite.exe";
+  DWORD ignored = 0;
+  std::vector<BYTE> block(GetFileVersionInfoSizeW(exe.c_str(), &ignored));
+  ASSERT_TRUE(!block.empty() && GetFileVersionInfoW(exe.c_str(), 0, static_cast<DWORD>(block.size()), block.data()));
+  auto value = [&](const std::wstring& name) {
+    void* found = nullptr;
+    UINT length = 0;
+    return VerQueryValueW(block.data(), name.c_str(), &found, &length) ? found : nullptr;
+  };
+  const auto* fixed = static_cast<const VS_FIXEDFILEINFO*>(value(L"\\"));
+  ASSERT_NE(fixed, nullptr);
+  EXPECT_EQ(std::vector<DWORD>(
+                {fixed->dwFileVersionMS, fixed->dwFileVersionLS, fixed->dwProductVersionMS, fixed->dwProductVersionLS}),
+            std::vector<DWORD>({0x10000, 0, 0x10000, 0}));
+  const std::pair<const wchar_t*, const wchar_t*> strings[] = {{L"ProductName", L"Zembrolite"},
+                                                               {L"InternalName", L"Zembrolite"},
+                                                               {L"OriginalFilename", L"Zembrolite.exe"},
+                                                               {L"FileVersion", L"1.00"},
+                                                               {L"ProductVersion", L"1.00"}};
+  for (const auto& s : strings) {
+    const auto* text = static_cast<const wchar_t*>(value(std::wstring(L"\\StringFileInfo\\040704B0\\") + s.first));
+    EXPECT_STREQ(text ? text : L"<missing>", s.second);
+  }
+  const auto* translation = static_cast<const WORD*>(value(L"\\VarFileInfo\\Translation"));
+  ASSERT_NE(translation, nullptr);
+  EXPECT_EQ(translation[0] * 10000 + translation[1], 0x0407 * 10000 + 1200);
+
+  HMODULE module = LoadLibraryExW(exe.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+  ASSERT_NE(module, nullptr);
+  auto resource = [&](int id, int type) {
+    HRSRC found = FindResourceW(module, MAKEINTRESOURCEW(id), MAKEINTRESOURCEW(type));
+    return found ? static_cast<const BYTE*>(LockResource(LoadResource(module, found))) : nullptr;
+  };
+  // The group icon: a 6-byte header whose count is at 4, then 14-byte entries (width, height,
+  // colours, reserved, planes, bit count, ...).
+  const BYTE* group = resource(IDI_MAIN, 14);
+  ASSERT_NE(group, nullptr);
+  ASSERT_EQ(group[4], 2);
+  EXPECT_EQ(std::vector<int>({group[6], group[7], group[6 + 6], group[20], group[21], group[20 + 6]}),
+            std::vector<int>({32, 32, 8, 32, 32, 32}));
+  const auto* picture = reinterpret_cast<const BITMAPINFOHEADER*>(resource(IDB_SCAN, 2));
+  ASSERT_NE(picture, nullptr);
+  EXPECT_EQ(std::vector<int>({picture->biWidth, picture->biHeight, picture->biBitCount}),
+            std::vector<int>({64, 64, 24}));
+  FreeLibrary(module);
+}
