@@ -70,100 +70,55 @@ class BmpWriterTest : public ::testing::Test {
 
 }  // namespace
 
-TEST_F(BmpWriterTest, FilesAreTheFileHeaderFollowedByTheDib) {
-  struct Case {
-    Dib dib;
-    std::uint32_t fileSize, offset;
-  };
-  const Case cases[] = {
-      {Dib(100, 50, 24), 15054, 54},         {Dib(10, 2, 8), 1102, 1078},  {Dib(33, 1, 1, 2), 70, 62},
-      {Dib(7, 3, 4), 54 + 64 + 12, 54 + 64}, {Dib(5, 2, 32), 54 + 40, 54},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.dib.bytes.size());
-    ASSERT_EQ(write(c.dib.handle(), path), 0);
-    const std::string file = ReadFileBytes(path);
-    EXPECT_EQ(file.size(), c.fileSize);
-    EXPECT_EQ(file.substr(0, 14), FileHeader(c.fileSize, c.offset));
-    EXPECT_EQ(file.substr(14), std::string(c.dib.bytes.begin(), c.dib.bytes.end()));
-  }
-  EXPECT_EQ(FilesIn(folder).size(), 1u);
-}
-
-TEST_F(BmpWriterTest, OnlyTheDibIsWrittenFromALargerBlock) {
-  const Dib dib(100, 50, 24);
-  ASSERT_EQ(write(dib.handle(4096), path), 0);
-  EXPECT_EQ(ReadFileBytes(path).size(), 15054u);
-}
-
-TEST_F(BmpWriterTest, TopDownAndBitFieldImages) {
-  const Dib topDown(20, -10, 24);
-  ASSERT_EQ(write(topDown.handle(), path), 0);
-  EXPECT_EQ(ReadFileBytes(path).size(), 14 + topDown.bytes.size());
-  const Dib masks(8, 4, 16, 0, BI_BITFIELDS);
-  ASSERT_EQ(write(masks.handle(), path), 0);
-  const std::string file = ReadFileBytes(path);
-  EXPECT_EQ(file.substr(0, 14), FileHeader(static_cast<std::uint32_t>(14 + masks.bytes.size()), 54 + 12));
-}
-
-TEST_F(BmpWriterTest, ReadOnlyHiddenAndSystemFilesAreReplaced) {
-  for (DWORD attributes : {FILE_ATTRIBUTE_READONLY, FILE_ATTRIBUTE_HIDDEN, FILE_ATTRIBUTE_SYSTEM,
-                           FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN}) {
+TEST_F(BmpWriterTest, FileIsTheHeaderThenTheDibAndReplacesAnyFileOfTheName) {
+  const Dib dibs[] = {Dib(10, 2, 8), Dib(20, -10, 24), Dib(8, 4, 16, 0, BI_BITFIELDS)};
+  const std::uint32_t offsets[] = {1078, 54, 54 + 12};
+  const DWORD attributes[] = {FILE_ATTRIBUTE_READONLY, FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM, 0};
+  for (int i = 0; i < 3; ++i) {
+    SCOPED_TRACE(i);
     WriteFileBytes(path, "old image");
-    SetFileAttributesW(path.c_str(), attributes);
-    ASSERT_EQ(write(Dib(10, 2, 8).handle(), path), 0) << attributes;
-    EXPECT_EQ(ReadFileBytes(path).size(), 1102u);
+    SetFileAttributesW(path.c_str(), attributes[i]);
+    ASSERT_EQ(write(dibs[i].handle(4096), path), 0) << "only the DIB of a larger block";
+    const std::uint32_t size = static_cast<std::uint32_t>(14 + dibs[i].bytes.size());
+    EXPECT_EQ(ReadFileBytes(path),
+              FileHeader(size, offsets[i]) + std::string(dibs[i].bytes.begin(), dibs[i].bytes.end()));
     EXPECT_EQ(GetFileAttributesW(path.c_str()) & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN), 0u);
   }
-  EXPECT_EQ(FilesIn(folder).size(), 1u);
-}
-
-TEST_F(BmpWriterTest, EmptyPathWritesNothing) {
-  EXPECT_EQ(write(Dib(10, 2, 8).handle(), L""), 1);
-  EXPECT_TRUE(FilesIn(folder).empty());
-}
-
-TEST_F(BmpWriterTest, MissingFolderFails) {
-  EXPECT_EQ(write(Dib(10, 2, 8).handle(), folder + L"\\missing\\image.bmp"), 1);
-  EXPECT_FALSE(PathExists(folder + L"\\missing"));
-}
-
-TEST_F(BmpWriterTest, NullHandleFails) {
-  HGLOBAL none = nullptr;
-  EXPECT_EQ(WriteDibToBmp(none, path), 1);
-  EXPECT_FALSE(PathExists(path));
-}
-
-TEST_F(BmpWriterTest, ShortBlockIsRefusedAndTheOldFileKept) {
-  WriteFileBytes(path, "old image");
-  EXPECT_EQ(write(Dib(100, 50, 24).handle(0, 1), path), 1);
-  EXPECT_EQ(write(Dib(100, 50, 24).handle(0, 15000), path), 1);  // not even a whole header
-  EXPECT_EQ(ReadFileBytes(path), "old image");
-  EXPECT_EQ(FilesIn(folder).size(), 1u);
-}
-
-TEST_F(BmpWriterTest, HeaderThatNoDecoderCouldShowIsRefused) {
-  EXPECT_EQ(write(Dib(0, 5, 24).handle(64), path), 1);
-  EXPECT_EQ(write(Dib(5, 5, 7).handle(64), path), 1);
-  EXPECT_FALSE(PathExists(path));
-}
-
-// The old file is in use: the new one cannot take its place, so the old one stays as it was
-// and no partial or temporary file is left behind.
-TEST_F(BmpWriterTest, FailedReplaceKeepsTheOldFileAndLeavesNothingElse) {
-  WriteFileBytes(path, "old image");
-  SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_READONLY);
-  HANDLE inUse = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-  ASSERT_NE(inUse, INVALID_HANDLE_VALUE);
-  EXPECT_EQ(write(Dib(10, 2, 8).handle(), path), 1);
-  CloseHandle(inUse);
-  EXPECT_EQ(ReadFileBytes(path), "old image");
-  EXPECT_EQ(GetFileAttributesW(path.c_str()) & FILE_ATTRIBUTE_READONLY, static_cast<DWORD>(FILE_ATTRIBUTE_READONLY));
   EXPECT_EQ(FilesIn(folder), std::vector<std::wstring>{L"image.bmp"});
 }
 
-TEST_F(BmpWriterTest, FolderAtThePathIsNotReplaced) {
-  CreateDirectoryW(path.c_str(), nullptr);
-  EXPECT_EQ(write(Dib(10, 2, 8).handle(), path), 1);
-  EXPECT_TRUE(FilesIn(folder).empty());
+// Every failure keeps the old file as it was and leaves no partial or temporary file behind.
+TEST_F(BmpWriterTest, FailuresKeepTheOldFileAndLeaveNothingElse) {
+  struct Case {
+    const char* what;
+    HGLOBAL image;
+    std::wstring target;
+  };
+  const Dib dib(100, 50, 24);
+  const Case cases[] = {
+      {"block one byte short", dib.handle(0, 1), path},
+      {"not even a whole header", dib.handle(0, 15000), path},
+      {"no decoder could show it", Dib(0, 5, 24).handle(64), path},
+      {"7 bits", Dib(5, 5, 7).handle(64), path},
+      {"empty path", dib.handle(), L""},
+      {"missing folder", dib.handle(), folder + L"\\missing\\image.bmp"},
+      {"a folder of the name", dib.handle(), folder + L"\\folder.bmp"},
+      {"old file in use", dib.handle(), path},
+  };
+  CreateDirectoryW((folder + L"\\folder.bmp").c_str(), nullptr);
+  WriteFileBytes(path, "old image");
+  SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_READONLY);
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    HANDLE inUse = std::string(c.what) == "old file in use"
+                       ? CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr)
+                       : INVALID_HANDLE_VALUE;
+    EXPECT_EQ(write(c.image, c.target), 1);
+    if (inUse != INVALID_HANDLE_VALUE) CloseHandle(inUse);
+    EXPECT_EQ(ReadFileBytes(path), "old image");
+    EXPECT_EQ(GetFileAttributesW(path.c_str()) & FILE_ATTRIBUTE_READONLY, static_cast<DWORD>(FILE_ATTRIBUTE_READONLY));
+    EXPECT_EQ(FilesIn(folder), std::vector<std::wstring>{L"image.bmp"});
+  }
+  HGLOBAL none = nullptr;
+  EXPECT_EQ(WriteDibToBmp(none, path), 1);
 }
