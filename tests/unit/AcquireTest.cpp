@@ -259,23 +259,3 @@ TEST_F(AcquireTest, AcquisitionsInTheirOrderAndClosedOnEveryFailure) {
     EXPECT_EQ(ReadFileBytes(path).size(), c.status == 0 ? 14u + 40u + 16u : 0u);
   }
 }
-
-TEST_F(AcquireTest, EachFailingStepOfBothWaysIsFollowedByBothClosingCalls) {
-  for (bool withInterface : {false, true}) {
-    for (const char* step : {"OPENDS", "GET", "FRAME", "SET", "ENABLE", "XFER", "ENDXFER", "RESET", "DISABLE"}) {
-      SCOPED_TRACE(std::string(step) + (withInterface ? " with interface" : ""));
-      FakeManager fake;
-      script(fake);
-      PendingAfterEnd(1)(fake);
-      fake.answer(step, TWRC_FAILURE);
-      const int status = withInterface ? AcquireWithUI(path) : AcquireNoUI(300.0f, TWPT_RGB, 0, 0, 0, 0, path);
-      const std::string calls = fake.transcript();
-      const bool reached = (" " + calls).find(" " + std::string(step)) != std::string::npos;
-      EXPECT_EQ(status, reached && std::string(step) != "RESET" ? 1 : 0) << calls;
-      EXPECT_EQ(calls.substr(calls.size() - 16), "CLOSEDS CLOSEDSM") << calls;
-      EXPECT_FALSE(IsAllocated(delivered));
-      EXPECT_EQ(PathExists(path), status == 0);
-      DeleteFileW(path.c_str());
-    }
-  }
-}
