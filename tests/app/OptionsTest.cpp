@@ -63,18 +63,16 @@ Step Answer(WORD command) {
 }
 Step Expect(std::function<void(HWND)> check) { return Do(check); }
 // The file name box of the file-open dialog: edt1, or the edit inside the file name combo cmb13.
+BOOL CALLBACK FindFileNameBox(HWND child, LPARAM result) {
+  wchar_t kind[16] = L"";
+  GetClassNameW(child, kind, 16);
+  const bool name = GetDlgCtrlID(child) == 0x480 || GetDlgCtrlID(GetParent(child)) == 0x47C;
+  if (lstrcmpiW(kind, L"Edit") == 0 && name) *reinterpret_cast<HWND*>(result) = child;
+  return *reinterpret_cast<HWND*>(result) ? FALSE : TRUE;
+}
 HWND FileNameBox(HWND chooser) {
   HWND found = nullptr;
-  EnumChildWindows(
-      chooser,
-      [](HWND child, LPARAM result) {
-        wchar_t kind[16] = L"";
-        GetClassNameW(child, kind, 16);
-        const bool name = GetDlgCtrlID(child) == 0x480 || GetDlgCtrlID(GetParent(child)) == 0x47C;
-        if (lstrcmpiW(kind, L"Edit") == 0 && name) *reinterpret_cast<HWND*>(result) = child;
-        return *reinterpret_cast<HWND*>(result) ? FALSE : TRUE;
-      },
-      reinterpret_cast<LPARAM>(&found));
+  EnumChildWindows(chooser, FindFileNameBox, reinterpret_cast<LPARAM>(&found));
   return found;
 }
 std::string SavedLine(const std::string& key) {
@@ -85,77 +83,70 @@ std::string SavedLine(const std::string& key) {
 
 }  // namespace
 
+// One control as a user meets it: class|caption|left,top,width,height in pixels|font.
+std::wstring Facts(HWND dialog, int id) {
+  HWND item = Item(dialog, id);
+  wchar_t className[32] = L"";
+  GetClassNameW(item, className, 32);
+  RECT r;
+  GetWindowRect(item, &r);
+  MapWindowPoints(nullptr, dialog, reinterpret_cast<POINT*>(&r), 2);
+  const FontFacts font = FontOf(item);
+  const bool captioned = std::wstring(className) != L"Edit" && std::wstring(className) != L"ComboBox";
+  return std::wstring(className) + L"|" + (captioned ? Text(dialog, id) : L"") + L"|" + std::to_wstring(r.left) + L"," +
+         std::to_wstring(r.top) + L"," + std::to_wstring(r.right - r.left) + L"," + std::to_wstring(r.bottom - r.top) +
+         L"|" + font.face + L" " + std::to_wstring(font.height) + L" " + std::to_wstring(font.weight);
+}
+
 TEST(OptionsDialog, WindowAndControlsAsDesigned) {
-  struct Expected {
-    int id;
-    const wchar_t* className;
-    const wchar_t* caption;
-    RECT rect;  // left, top, width, height in pixels
-    int fontHeight, weight;
+  const std::pair<int, const wchar_t*> layout[] = {
+      {lblScanPath, L"Static|Scan Path:|16,24,73,17|Tahoma -15 400"},
+      {txtScanPath, L"Edit||96,24,289,21|Tahoma -15 400"},
+      {cmdPath, L"Button|...|400,24,28,22|Tahoma -13 700"},
+      {Label1, L"Static|DPI:|16,80,29,18|Tahoma -15 400"},
+      {txtDPI, L"Edit||56,80,58,21|Tahoma -15 400"},
+      {lblColorType, L"Static|Colortype:|160,80,66,18|Tahoma -15 400"},
+      {cboColorType, L"ComboBox||232,80,57,24|Tahoma -13 400"},
+      {chkScanUI, L"Button|With user interface|16,128,177,16|Tahoma -15 400"},
+      {chkScannerArray, L"Button|External Scanner-Software:|16,160,244,14|Tahoma -15 400"},
+      {txtScanArray, L"Edit||16,176,373,25|Tahoma -15 400"},
+      {cmdSrc, L"Button|...|400,176,28,22|Tahoma -13 700"},
+      {cmdSource, L"Button|Choose source|16,208,172,31|Tahoma -15 400"},
+      {cmdOK, L"Button|OK|280,248,65,33|Tahoma -15 700"},
+      {cmdCancel, L"Button|Cancel|360,248,81,33|Tahoma -15 700"},
   };
-  const Expected layout[] = {
-      {lblScanPath, L"Static", L"Scan Path:", {16, 24, 73, 17}, -15, 400},
-      {txtScanPath, L"Edit", nullptr, {96, 24, 289, 21}, -15, 400},
-      {cmdPath, L"Button", L"...", {400, 24, 28, 22}, -13, 700},
-      {Label1, L"Static", L"DPI:", {16, 80, 29, 18}, -15, 400},
-      {txtDPI, L"Edit", nullptr, {56, 80, 58, 21}, -15, 400},
-      {lblColorType, L"Static", L"Colortype:", {160, 80, 66, 18}, -15, 400},
-      {cboColorType, L"ComboBox", nullptr, {232, 80, 57, 24}, -13, 400},
-      {chkScanUI, L"Button", L"With user interface", {16, 128, 177, 16}, -15, 400},
-      {chkScannerArray, L"Button", L"External Scanner-Software:", {16, 160, 244, 14}, -15, 400},
-      {txtScanArray, L"Edit", nullptr, {16, 176, 373, 25}, -15, 400},
-      {cmdSrc, L"Button", L"...", {400, 176, 28, 22}, -13, 700},
-      {cmdSource, L"Button", L"Choose source", {16, 208, 172, 31}, -15, 400},
-      {cmdOK, L"Button", L"OK", {280, 248, 65, 33}, -15, 700},
-      {cmdCancel, L"Button", L"Cancel", {360, 248, 81, 33}, -15, 700},
-  };
+  std::vector<std::wstring> seen;
+  std::wstring window, entries;
   UseSettings(BothOff);
-  RunOptionsDialog(
-      {Expect([&](HWND dialog) {
-         RECT client;
-         GetClientRect(dialog, &client);
-         EXPECT_EQ(client.right * 1000 + client.bottom, 453294);
-         EXPECT_EQ(GetWindowLongW(dialog, GWL_STYLE) & (WS_MINIMIZEBOX | WS_MAXIMIZEBOX), 0);
-         EXPECT_EQ(GetWindow(dialog, GW_OWNER), MainWindow());
-         EXPECT_FALSE(IsWindowEnabled(MainWindow())) << "modal over the main window";
-         EXPECT_EQ(FontOf(dialog).height, -16);
-         EXPECT_EQ(GetDlgCtrlID(GetFocus()), chkScanUI);
-         ICONINFO icon = {};
-         BITMAP picture = {};
-         GetIconInfo(reinterpret_cast<HICON>(SendMessageW(dialog, WM_GETICON, ICON_BIG, 0)), &icon);
-         GetObjectW(icon.hbmColor, sizeof picture, &picture);
-         EXPECT_EQ(picture.bmWidth, 32) << "the program's icon";
-         for (const Expected& control : layout) {
-           SCOPED_TRACE(control.id);
-           HWND item = Item(dialog, control.id);
-           wchar_t className[32] = L"";
-           GetClassNameW(item, className, 32);
-           EXPECT_STREQ(className, control.className);
-           if (control.caption) {
-             EXPECT_EQ(Text(dialog, control.id), control.caption);
-           }
-           RECT r;
-           GetWindowRect(item, &r);
-           MapWindowPoints(nullptr, dialog, reinterpret_cast<POINT*>(&r), 2);
-           EXPECT_EQ(std::vector<LONG>({r.left, r.top, r.right - r.left, r.bottom - r.top}),
-                     std::vector<LONG>({control.rect.left, control.rect.top, control.rect.right, control.rect.bottom}));
-           const FontFacts font = FontOf(item);
-           EXPECT_EQ(font.face + L" " + std::to_wstring(font.height) + L" " + std::to_wstring(font.weight),
-                     L"Tahoma " + std::to_wstring(control.fontHeight) + L" " + std::to_wstring(control.weight));
-         }
-         HWND list = Item(dialog, cboColorType);
-         std::wstring entries;
-         for (int i = 0; i < SendMessageW(list, CB_GETCOUNT, 0, 0); ++i) {
-           wchar_t text[16] = L"";
-           SendMessageW(list, CB_GETLBTEXT, i, reinterpret_cast<LPARAM>(text));
-           entries += std::wstring(text) + L" ";
-         }
-         EXPECT_EQ(entries, L"BW GREY RGB ");
-         EXPECT_EQ(GetWindowLongW(list, GWL_STYLE) & 3, CBS_DROPDOWNLIST) << "no typed text";
-         CreateDirectoryW((TestExeFolder() + L"\\..\\screenshots").c_str(), nullptr);
-         SaveWindowPicture(dialog, TestExeFolder() + L"\\..\\screenshots\\options-dialog.bmp");
-       }),
-       Press(cmdCancel)});
+  RunOptionsDialog({Do([&](HWND dialog) {
+                      for (const auto& control : layout) seen.push_back(Facts(dialog, control.first));
+                      RECT client;
+                      GetClientRect(dialog, &client);
+                      ICONINFO icon = {};
+                      BITMAP picture = {};
+                      GetIconInfo(reinterpret_cast<HICON>(SendMessageW(dialog, WM_GETICON, ICON_BIG, 0)), &icon);
+                      GetObjectW(icon.hbmColor, sizeof picture, &picture);
+                      const bool boxes = GetWindowLongW(dialog, GWL_STYLE) & (WS_MINIMIZEBOX | WS_MAXIMIZEBOX);
+                      const bool modal = GetWindow(dialog, GW_OWNER) == MainWindow() && !IsWindowEnabled(MainWindow());
+                      window = std::to_wstring(client.right) + L"x" + std::to_wstring(client.bottom) + L" font " +
+                               std::to_wstring(FontOf(dialog).height) + L" focus " +
+                               std::to_wstring(GetDlgCtrlID(GetFocus())) + L" icon " +
+                               std::to_wstring(picture.bmWidth) + (boxes ? L" boxes" : L"") + (modal ? L" modal" : L"");
+                      HWND list = Item(dialog, cboColorType);
+                      for (int i = 0; i < SendMessageW(list, CB_GETCOUNT, 0, 0); ++i) {
+                        wchar_t text[16] = L"";
+                        SendMessageW(list, CB_GETLBTEXT, i, reinterpret_cast<LPARAM>(text));
+                        entries += std::wstring(text) + L" ";
+                      }
+                      if ((GetWindowLongW(list, GWL_STYLE) & 3) == CBS_DROPDOWNLIST) entries += L"(no typed text)";
+                      CreateDirectoryW((TestExeFolder() + L"\\..\\screenshots").c_str(), nullptr);
+                      SaveWindowPicture(dialog, TestExeFolder() + L"\\..\\screenshots\\options-dialog.bmp");
+                    }),
+                    Press(cmdCancel)});
+  ASSERT_EQ(seen.size(), std::size(layout));
+  for (size_t i = 0; i < seen.size(); ++i) EXPECT_EQ(seen[i], layout[i].second);
+  EXPECT_EQ(window, L"453x294 font -16 focus " + std::to_wstring(chkScanUI) + L" icon 32 modal");
+  EXPECT_EQ(entries, L"BW GREY RGB (no typed text)");
   EXPECT_TRUE(IsWindowEnabled(MainWindow()));
 }
 

@@ -1,15 +1,14 @@
 // Presses of the scan button inside the test process, with Wine's manager, the virtual
 // scanner, the stand-in name provider and a stand-in for the external program: the image each
-// way gives, the negotiation, failures of every call, and a thousand presses in a row.
+// way gives, the negotiation, the names, and failures of every call.
 #include <gtest/gtest.h>
 #include <windows.h>
-// psapi.h needs windows.h first.
-#include <psapi.h>
 
 #include <cstring>
 #include <functional>
 #include <regex>
 
+#include "../../app/resource.h"
 #include "../../twain/Dsm.h"
 #include "../unit/Bench.h"
 #include "../unit/TestFolders.h"
@@ -31,7 +30,7 @@ void CALLBACK Tick(HWND, UINT, UINT_PTR, DWORD) {
 void PressScan(std::function<bool(HWND)> during = nullptr) {
   DuringPress = std::move(during);
   const UINT_PTR timer = SetTimer(nullptr, 0, 50, Tick);
-  SendMessageW(GetDlgItem(MainWindow(), 1001), BM_CLICK, 0, 0);
+  SendMessageW(GetDlgItem(MainWindow(), IDC_CMDZADUDUVUR), BM_CLICK, 0, 0);
   KillTimer(nullptr, timer);
   DuringPress = nullptr;
 }
@@ -168,9 +167,9 @@ TEST_F(PressTest, PressesAndOptionsDuringAnAcquisitionAreIgnored) {
   settings("DPI=30\r\n");
   PressScan([](HWND) {  // the first tick comes while the source works
     HWND main = MainWindow();
-    PostMessageW(GetDlgItem(main, 1001), BM_CLICK, 0, 0);
-    PostMessageW(GetDlgItem(main, 1001), BM_CLICK, 0, 0);
-    PostMessageW(main, WM_COMMAND, 2001, 0);  // "Options"
+    PostMessageW(GetDlgItem(main, IDC_CMDZADUDUVUR), BM_CLICK, 0, 0);
+    PostMessageW(GetDlgItem(main, IDC_CMDZADUDUVUR), BM_CLICK, 0, 0);
+    PostMessageW(main, WM_COMMAND, IDM_OPTIONS, 0);
     return true;
   });
   EXPECT_GT(ReadBitmap(output + L"A1.bmp").size, 0u);

@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <vector>
 
+#include "../../app/resource.h"
 #include "../unit/Bench.h"
 #include "../unit/TestFolders.h"
 #include "InProcess.h"
@@ -104,7 +105,7 @@ TEST(Soak, AThousandPressesKeepMemoryHandlesAndObjectsFlat) {
   ProviderAnswersText(L"soak");
   const std::wstring output = FreshTestFolder(L"soak") + L"\\";
   UseSettings("[Path]\r\nPath=" + std::string(output.begin(), output.end()) + "\r\n[Scanner]\r\nDPI=20\r\n");
-  HWND button = GetDlgItem(MainWindow(), 1001);
+  HWND button = GetDlgItem(MainWindow(), IDC_CMDZADUDUVUR);
   auto press = [&] {
     DeleteFileW((output + L"soak.bmp").c_str());
     SendMessageW(button, BM_CLICK, 0, 0);

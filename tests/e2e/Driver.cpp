@@ -1,5 +1,6 @@
 #include "Driver.h"
 
+#include "../../app/resource.h"
 #include "../unit/TestFolders.h"
 
 ProgramCopy::ProgramCopy(const std::wstring& suffix) : folder_(FreshTestFolder(L"runs", suffix)) {
@@ -53,20 +54,26 @@ bool ProgramCopy::waitForExit(DWORD timeoutMs, DWORD* exitCode) {
   return true;
 }
 
+namespace {
+
+struct WindowSearch {
+  DWORD processId;
+  std::vector<HWND> found;
+};
+
+BOOL CALLBACK CollectWindow(HWND window, LPARAM searchAddress) {
+  auto& search = *reinterpret_cast<WindowSearch*>(searchAddress);
+  DWORD owner = 0;
+  GetWindowThreadProcessId(window, &owner);
+  if (owner == search.processId) search.found.push_back(window);
+  return TRUE;
+}
+
+}  // namespace
+
 std::vector<HWND> WindowsOfProcess(DWORD processId) {
-  struct Search {
-    DWORD processId;
-    std::vector<HWND> found;
-  } search{processId, {}};
-  EnumWindows(
-      [](HWND window, LPARAM address) {
-        auto& s = *reinterpret_cast<Search*>(address);
-        DWORD owner = 0;
-        GetWindowThreadProcessId(window, &owner);
-        if (owner == s.processId) s.found.push_back(window);
-        return TRUE;
-      },
-      reinterpret_cast<LPARAM>(&search));
+  WindowSearch search{processId, {}};
+  EnumWindows(CollectWindow, reinterpret_cast<LPARAM>(&search));
   return search.found;
 }
 
@@ -77,7 +84,7 @@ std::wstring WindowText(HWND window) {
   return text;
 }
 
-void PressScan(HWND mainWindow) { PostMessageW(GetDlgItem(mainWindow, 1001), BM_CLICK, 0, 0); }
+void PressScan(HWND mainWindow) { PostMessageW(GetDlgItem(mainWindow, IDC_CMDZADUDUVUR), BM_CLICK, 0, 0); }
 
 bool Settled(HWND window) {
   DWORD_PTR ignored = 0;

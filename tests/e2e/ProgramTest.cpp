@@ -34,7 +34,7 @@ TEST(Program, EveryWayToCloseEndsItAtOnceWithoutAskingOrSaving) {
   const Way ways[] = {{"close box", WM_CLOSE, 0, 0},
                       {"system menu", WM_SYSCOMMAND, SC_CLOSE, 0},
                       {"File, Close", WM_COMMAND, IDM_CLOSE, 0},
-                      {"end of the session", WM_ENDSESSION, TRUE, ENDSESSION_LOGOFF}};
+                      {"end of the session", WM_ENDSESSION, TRUE, static_cast<LPARAM>(ENDSESSION_LOGOFF)}};
   for (const Way& way : ways) {
     SCOPED_TRACE(way.what);
     ProgramCopy program;

@@ -94,6 +94,13 @@ Script PendingAfterEnd(TW_UINT16 count) {
   };
 }
 
+int Dispatched = 0;
+
+LRESULT CALLBACK CountingProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  Dispatched += message == WM_APP + 7 || message == WM_APP + 8;
+  return DefWindowProcW(window, message, wParam, lParam);
+}
+
 }  // namespace
 
 TEST_F(AcquireTest, TransferEndsEveryWayWithTheSourceDisabledAndNoStrayImage) {
@@ -146,12 +153,9 @@ TEST_F(AcquireTest, TransferEndsEveryWayWithTheSourceDisabledAndNoStrayImage) {
 
 TEST_F(AcquireTest, TransferRecordsAndTheMessagesItDispatches) {
   PendingAfterEnd(0xFFFF)(manager);
-  static int dispatched = 0;
+  Dispatched = 0;
   WNDCLASSW windowClass = {};
-  windowClass.lpfnWndProc = [](HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    dispatched += message == WM_APP + 7 || message == WM_APP + 8;
-    return DefWindowProcW(window, message, wParam, lParam);
-  };
+  windowClass.lpfnWndProc = CountingProc;
   windowClass.lpszClassName = L"TransferTestWindow";
   RegisterClassW(&windowClass);
   MessageWindow = CreateWindowW(L"TransferTestWindow", L"", 0, 0, 0, 0, 0, nullptr, nullptr, nullptr, nullptr);
@@ -166,7 +170,7 @@ TEST_F(AcquireTest, TransferRecordsAndTheMessagesItDispatches) {
   });
   HGLOBAL image = nullptr;
   ASSERT_EQ(TransferImage(false, image), 0);
-  EXPECT_EQ(dispatched, 1);
+  EXPECT_EQ(Dispatched, 1);
   ASSERT_EQ(manager.transcript(), "ENABLE:0 XFER/6 ENDXFER RESET DISABLE");
   TW_USERINTERFACE ui = {};
   std::memcpy(&ui, manager.find("ENABLE")->dataBytes.data(), sizeof ui);
