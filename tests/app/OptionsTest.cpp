@@ -226,6 +226,7 @@ TEST(OptionsDialog, EscAndEnterOutsideAButtonPressNothingAndTheCloseBoxCancels) 
                       Type(d, txtDPI, L"77");  // changed, but never confirmed
                     }),
                     [](HWND d) { return IsWindow(d) && PostMessageW(d, WM_SYSCOMMAND, SC_CLOSE, 0); }});
+  EXPECT_EQ(SettingsFile(), BothOff) << "the close box saves nothing";
   UseSettings(BothOff);
   RunOptionsDialog({Do([](HWND d) {
     SendMessageW(d, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(Item(d, cmdCancel)), TRUE);
