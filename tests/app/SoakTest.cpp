@@ -8,7 +8,6 @@
 
 #include <cstdint>
 #include <cstdio>
-#include <vector>
 
 #include "../../app/resource.h"
 #include "../unit/Bench.h"
@@ -19,9 +18,8 @@ namespace {
 
 bool UnderWine() { return GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "wine_get_version") != nullptr; }
 
-// Wine 8 answers GetGuiResources and GetProcessHandleCount with 0, so under Wine the counts
-// come from the tables behind them: the GDI handle table that the PEB points to, and the
-// system's handle list. Windows reports all three directly.
+// Wine 8 answers GetGuiResources with 0, so under Wine the GDI objects are counted in the
+// handle table that the PEB points to.
 #pragma pack(push, 1)
 struct WineGdiEntry {
   std::uint64_t Object;
@@ -51,27 +49,12 @@ unsigned long WineGdiObjects() {
   return count;
 }
 
-// SYSTEM_HANDLE_INFORMATION: a count, then 16-byte entries that begin with the owner's id.
-unsigned long KernelHandlesFromSystemList() {
-  using QuerySystemInformation = LONG(WINAPI*)(ULONG, PVOID, ULONG, PULONG);
-  const auto query = reinterpret_cast<QuerySystemInformation>(
-      reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "NtQuerySystemInformation")));
-  if (!query) return 0;
-  std::vector<std::uint8_t> list(1 << 20);
-  ULONG length = 0;
-  constexpr ULONG SystemHandleInformation = 16;
-  while (query(SystemHandleInformation, list.data(), static_cast<ULONG>(list.size()), &length) != 0) {
-    if (list.size() >= (64u << 20)) return 0;
-    list.resize(list.size() * 2);
-  }
-  const std::uint32_t entries = *reinterpret_cast<const std::uint32_t*>(list.data());
-  const std::uint16_t self = static_cast<std::uint16_t>(GetCurrentProcessId());
-  const std::size_t entrySize = 8 + 2 * sizeof(void*);
+// Every value that the process's handle table answers for.
+unsigned long KernelHandles() {
   unsigned long count = 0;
-  for (std::uint32_t i = 0; i < entries && sizeof(void*) + (i + 1) * entrySize <= list.size(); ++i) {
-    const std::uint8_t* entry = list.data() + sizeof(void*) + i * entrySize;
-    if (*reinterpret_cast<const std::uint16_t*>(entry) == self) ++count;
-  }
+  DWORD flags = 0;
+  for (ULONG_PTR value = 4; value < 0x10000; value += 4)
+    count += GetHandleInformation(reinterpret_cast<HANDLE>(value), &flags) ? 1 : 0;
   return count;
 }
 
@@ -88,14 +71,10 @@ struct Usage {
 Usage Now() {
   PROCESS_MEMORY_COUNTERS_EX memory = {};
   GetProcessMemoryInfo(GetCurrentProcess(), reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&memory), sizeof memory);
-  DWORD handles = 0;
-  GetProcessHandleCount(GetCurrentProcess(), &handles);
   unsigned long windows = 0;
   EnumThreadWindows(GetCurrentThreadId(), CountWindow, reinterpret_cast<LPARAM>(&windows));
-  const bool wine = UnderWine();
-  return {static_cast<unsigned long>(memory.PrivateUsage ? memory.PrivateUsage : memory.PagefileUsage),
-          wine ? KernelHandlesFromSystemList() : handles,
-          wine ? WineGdiObjects() : GetGuiResources(GetCurrentProcess(), GR_GDIOBJECTS), windows};
+  return {static_cast<unsigned long>(memory.PrivateUsage ? memory.PrivateUsage : memory.PagefileUsage), KernelHandles(),
+          UnderWine() ? WineGdiObjects() : GetGuiResources(GetCurrentProcess(), GR_GDIOBJECTS), windows};
 }
 
 }  // namespace
