@@ -1,13 +1,15 @@
-// The settings reader on any file contents: every field sound, at most one fault per
-// convertible key and only 13 or 6, the resolution as the "DPI" text converts, and a record
-// that a save writes loads back the same.
+// The settings record on any stored texts: every field sound, at most one fault per convertible
+// key and only 13 or 6, the resolution as the "DPI" text converts, and a record that a save
+// writes loads back the same. The input holds the keys' texts, one per line, in the file's
+// order; a missing line is a missing key. (Reading the file itself is the platform's.)
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
+#include <map>
 #include <string>
 
 #include "../../settings/SettingsRecord.h"
 #include "../../settings/ValueText.h"
-#include "../model/ProfileModel.h"
 
 namespace {
 
@@ -15,17 +17,18 @@ void Require(bool condition) {
   if (!condition) __builtin_trap();
 }
 
-constexpr std::size_t BufferSize = 256;
+using Stored = std::map<std::wstring, std::wstring>;  // "Section/Key" -> text
 
 struct Loaded {
   ScanSettingsRecord Record;
   int Faults = 0;
 };
 
-Loaded Load(const std::wstring& contents) {
+Loaded Load(const Stored& stored) {
   Loaded loaded;
   const auto read = [&](const std::wstring& section, const std::wstring& key, const std::wstring& defaultValue) {
-    return profile_model::Value(contents, section, key, defaultValue, BufferSize);
+    const auto found = stored.find(section + L"/" + key);
+    return found == stored.end() ? defaultValue : found->second;
   };
   LoadSettingsRecord(loaded.Record, read, NumberSymbols(), [&](const AppError& error) {
     Require(error.Number == ErrTypeMismatch || error.Number == ErrOverflow);
@@ -35,41 +38,38 @@ Loaded Load(const std::wstring& contents) {
   return loaded;
 }
 
-bool SameRecord(const ScanSettingsRecord& a, const ScanSettingsRecord& b) {
-  return a.OutputFolder == b.OutputFolder && a.Resolution == b.Resolution && a.ColorTypeName == b.ColorTypeName &&
-         a.UseExternalProgram == b.UseExternalProgram && a.ExternalProgramPath == b.ExternalProgramPath &&
-         a.ShowSourceUI == b.ShowSourceUI;
-}
-
-// Blanks and quotes at the ends of a value do not survive a profile file.
-bool SurvivesProfileFile(const std::wstring& text) {
-  if (text.empty()) return true;
-  const std::wstring ends = L" \t\v\f\"'";
-  return ends.find(text.front()) == std::wstring::npos && ends.find(text.back()) == std::wstring::npos;
-}
-
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  // The file's bytes as code page 1252 would mostly read them: one character per byte.
-  const std::wstring contents(data, data + size);
-  const Loaded first = Load(contents);
+  const wchar_t* keys[] = {L"Path/Path",       L"Scanner/DPI",      L"Scanner/ColorType",
+                           L"Scanner/IsArray", L"Scanner/ScanPath", L"Scanner/ScanUI"};
+  // One character per byte, as code page 1252 mostly reads them; a lone DEL stands for a missing key.
+  const std::wstring input(data, data + size);
+  Stored stored;
+  std::size_t begin = 0;
+  for (const wchar_t* key : keys) {
+    if (begin > input.size()) break;
+    const std::size_t end = std::min(input.find(L'\n', begin), input.size());
+    if (input.compare(begin, end - begin, L"\x7f") != 0) stored[key] = input.substr(begin, end - begin);
+    begin = end + 1;
+  }
+  const Loaded first = Load(stored);
   const ScanSettingsRecord& record = first.Record;
-
   Require(first.Faults <= 3);
-  for (const std::wstring* text : {&record.OutputFolder, &record.ColorTypeName, &record.ExternalProgramPath})
-    Require(text->size() < BufferSize);
   Require(record.UseExternalProgram == TruthTrue || record.UseExternalProgram == TruthFalse);
   Require(record.ShowSourceUI == TruthTrue || record.ShowSourceUI == TruthFalse);
-  const ConvertedInt16 dpi =
-      ParseInt16(profile_model::Value(contents, L"Scanner", L"DPI", L"300", BufferSize), NumberSymbols());
+  const auto dpiText = stored.find(L"Scanner/DPI");
+  const ConvertedInt16 dpi = ParseInt16(dpiText == stored.end() ? L"300" : dpiText->second, NumberSymbols());
   Require(record.Resolution == (dpi.ErrorNumber == 0 ? dpi.Value : 300));
 
-  if (SurvivesProfileFile(record.OutputFolder) && SurvivesProfileFile(record.ColorTypeName) &&
-      SurvivesProfileFile(record.ExternalProgramPath)) {
-    const Loaded again = Load(profile_model::FileOf(record));
-    Require(again.Faults == 0);
-    Require(SameRecord(again.Record, record));
-  }
+  Stored saved;
+  for (const StoredSetting& setting : StoredSettingsOf(record))
+    saved[setting.Section + L"/" + setting.Key] = setting.Text;
+  const Loaded again = Load(saved);
+  Require(again.Faults == 0);
+  const ScanSettingsRecord& back = again.Record;
+  Require(back.OutputFolder == record.OutputFolder && back.Resolution == record.Resolution &&
+          back.ColorTypeName == record.ColorTypeName && back.UseExternalProgram == record.UseExternalProgram &&
+          back.ExternalProgramPath == record.ExternalProgramPath && back.ShowSourceUI == record.ShowSourceUI);
   return 0;
 }
