@@ -3,8 +3,10 @@
 // image memory left behind on any path.
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstring>
 #include <functional>
+#include <regex>
 
 #include "../../twain/mdlTwain.h"
 #include "FakeManager.h"
@@ -56,7 +58,9 @@ class AcquireTest : public ::testing::Test {
       return event->TWMessage ? TWRC_DSEVENT : TWRC_NOTDSEVENT;
     });
     handOver(fake, TWRC_XFERDONE);
-    fake.answer("GET", [](TW_MEMREF data) {
+    fake.answer("SET", [this](TW_MEMREF data) { return refuses("SET", data) ? TWRC_FAILURE : TWRC_SUCCESS; });
+    fake.answer("GET", [this](TW_MEMREF data) -> TW_UINT16 {
+      if (refuses("GET", data)) return TWRC_FAILURE;
       auto* record = static_cast<TW_CAPABILITY*>(data);
       TW_FIX32 fixed = {};
       Fix32FromFloat(record->Cap == ICAP_PHYSICALWIDTH ? 8.5f : 11.0f, fixed);
@@ -75,7 +79,15 @@ class AcquireTest : public ::testing::Test {
 
   FakeManager manager;
   std::wstring path;
+  // True for the capability call that the refused transcript entry names.
+  bool refuses(const char* name, TW_MEMREF data) const {
+    char entry[16];
+    std::snprintf(entry, sizeof entry, "%s:%04X", name, static_cast<TW_CAPABILITY*>(data)->Cap);
+    return refused.rfind(entry, 0) == 0;
+  }
+
   HGLOBAL delivered = nullptr;
+  std::string refused;
 };
 
 using Script = std::function<void(FakeManager&)>;
@@ -199,13 +211,10 @@ TEST_F(AcquireTest, QuitMessageEndsTheWaitAndIsHandedBack) {
   DestroyWindow(MessageWindow);
 }
 
-TEST_F(AcquireTest, AcquisitionsInTheirOrderAndClosedOnEveryFailure) {
-  const std::function<int(const std::wstring&)> colour300 = [](const std::wstring& to) {
-    return AcquireNoUI(300.0f, TWPT_RGB, 0, 0, 0, 0, to);
-  };
-  const std::string negotiation =
-      "OPENDSM OPENDS GET:1111 GET:1112 FRAME:0,0,8.5,11 SET:1118=7:0000012C SET:1119=7:0000012C "
-      "SET:0101=4:00000002 ";
+int Colour300(const std::wstring& to) { return AcquireNoUI(300.0f, TWPT_RGB, 0, 0, 0, 0, to); }
+
+TEST_F(AcquireTest, AcquisitionsInTheirOrder) {
+  const std::string end = "ENABLE:0 XFER/6 ENDXFER DISABLE CLOSEDS CLOSEDSM";
   struct Case {
     const char* what;
     std::function<int(const std::wstring&)> run;
@@ -214,52 +223,69 @@ TEST_F(AcquireTest, AcquisitionsInTheirOrderAndClosedOnEveryFailure) {
     std::string transcript;
   };
   const Case cases[] = {
-      {"whole walk", colour300, [](FakeManager&) {}, 0,
-       negotiation + "SET:112B=4:00000018 SET:0001=1:00000001 ENABLE:0 XFER/6 ENDXFER DISABLE CLOSEDS CLOSEDSM"},
+      {"whole walk", Colour300, [](FakeManager&) {}, 0,
+       "OPENDSM OPENDS GET:1111 GET:1112 FRAME:0,0,8.5,11 SET:1118=7:0000012C SET:1119=7:0000012C "
+       "SET:0101=4:00000002 SET:112B=4:00000018 SET:0001=1:00000001 " +
+           end},
       {"one zero extent replaces both",
        [](const std::wstring& to) { return AcquireNoUI(100.0f, TWPT_GRAY, 1, 2, 5, 0, to); }, [](FakeManager&) {}, 0,
        "OPENDSM OPENDS GET:1111 GET:1112 FRAME:1,2,8.5,11 SET:1118=7:00000064 SET:1119=7:00000064 "
-       "SET:0101=4:00000001 SET:0001=1:00000001 ENABLE:0 XFER/6 ENDXFER DISABLE CLOSEDS CLOSEDSM"},
+       "SET:0101=4:00000001 SET:0001=1:00000001 " +
+           end},
       {"given frame, black and white",
        [](const std::wstring& to) { return AcquireNoUI(100.0f, TWPT_BW, 1, 2, 5, 6, to); }, [](FakeManager&) {}, 0,
        "OPENDSM OPENDS FRAME:1,2,5,6 SET:1118=7:00000064 SET:1119=7:00000064 SET:0101=4:00000000 "
-       "SET:0001=1:00000001 ENABLE:0 XFER/6 ENDXFER DISABLE CLOSEDS CLOSEDSM"},
-      {"refused bit depth goes on", colour300,
-       [](FakeManager& f) {
-         f.answer("SET", [](TW_MEMREF d) {
-           return static_cast<TW_CAPABILITY*>(d)->Cap == ICAP_BITDEPTH ? TWRC_FAILURE : TWRC_SUCCESS;
-         });
-       },
-       0, negotiation + "SET:112B=4:00000018/1 SET:0001=1:00000001 ENABLE:0 XFER/6 ENDXFER DISABLE CLOSEDS CLOSEDSM"},
-      {"refused resolution", colour300,
-       [](FakeManager& f) {
-         f.answer("SET", [](TW_MEMREF d) {
-           return static_cast<TW_CAPABILITY*>(d)->Cap == ICAP_YRESOLUTION ? TWRC_FAILURE : TWRC_SUCCESS;
-         });
-       },
-       1,
-       "OPENDSM OPENDS GET:1111 GET:1112 FRAME:0,0,8.5,11 SET:1118=7:0000012C SET:1119=7:0000012C/1 CLOSEDS "
-       "CLOSEDSM"},
-      {"no manager", colour300, Refuse("OPENDSM"), 1, "OPENDSM/1"},
+       "SET:0001=1:00000001 " +
+           end},
       {"with interface", AcquireWithUI, [](FakeManager&) {}, 0,
        "OPENDSM OPENDS ENABLE:1 XFER/6 ENDXFER DISABLE CLOSEDS CLOSEDSM"},
-      {"no source", AcquireWithUI, Refuse("OPENDS"), 1, "OPENDSM OPENDS/1 CLOSEDS CLOSEDSM"},
       {"interface closed", AcquireWithUI, EnableSends(CloseRequest), 1,
        "OPENDSM OPENDS ENABLE:1 DISABLE CLOSEDS CLOSEDSM"},
-      {"close refused after a good transfer", AcquireWithUI, Refuse("CLOSEDS"), 1,
-       "OPENDSM OPENDS ENABLE:1 XFER/6 ENDXFER DISABLE CLOSEDS/1 CLOSEDS/1 CLOSEDSM"},
       {"write fails", [](const std::wstring& to) { return AcquireWithUI(to + L"\\missing\\scan.bmp"); },
        [](FakeManager&) {}, 1, "OPENDSM OPENDS ENABLE:1 XFER/6 ENDXFER DISABLE CLOSEDS CLOSEDSM"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
-    DeleteFileW(path.c_str());
     FakeManager fake;
     script(fake);
     c.script(fake);
     EXPECT_EQ(c.run(path), c.status);
     EXPECT_EQ(fake.transcript(), c.transcript);
-    EXPECT_FALSE(IsAllocated(delivered));
     EXPECT_EQ(ReadFileBytes(path).size(), c.status == 0 ? 14u + 40u + 16u : 0u);
+    DeleteFileW(path.c_str());
+  }
+}
+
+// Each call of both walks refused in turn: the walk stops there (a refused bit depth aside),
+// the source and the manager are closed, and neither image memory nor a file is left.
+TEST_F(AcquireTest, EveryRefusedCallClosesEverythingAndLeavesNothing) {
+  for (int (*run)(const std::wstring&) : {Colour300, AcquireWithUI}) {
+    FakeManager good;
+    script(good);
+    run(path);
+    DeleteFileW(path.c_str());
+    std::string walked;
+    for (const RecordedCall& call : good.calls) {
+      if (call.name == "EVENT") continue;
+      const std::string entry = call.entry.substr(0, call.entry.find('/'));
+      SCOPED_TRACE(entry);
+      FakeManager fake;
+      script(fake);
+      refused = entry;
+      if (call.name != "GET" && call.name != "SET") fake.answer(call.name, TWRC_FAILURE);
+      EXPECT_EQ(run(path), entry.rfind("SET:112B", 0) == 0 ? 0 : 1);
+      const std::string transcript = fake.transcript();
+      EXPECT_EQ(transcript.rfind(walked + entry + "/1", 0), 0u) << transcript;
+      if (entry != "OPENDSM") {
+        EXPECT_TRUE(std::regex_search(transcript, std::regex("CLOSEDS(/1)? CLOSEDSM(/1)?$")));
+      }
+      EXPECT_FALSE(IsAllocated(delivered));
+      if (entry.rfind("SET:112B", 0) != 0) {
+        EXPECT_FALSE(PathExists(path));
+      }
+      DeleteFileW(path.c_str());
+      refused.clear();
+      walked += call.entry + " ";
+    }
   }
 }
