@@ -82,30 +82,6 @@ TEST(Program, UnreadableValuesAreLoggedUnderLoadConfigAndTheTitleStays) {
       << log;
 }
 
-// Load: twenty copies started at the same moment leave exactly one running.
-TEST(Program, TwentyStartedAtOnceLeaveExactlyOne) {
-  std::vector<std::unique_ptr<ProgramCopy>> copies;
-  for (int i = 0; i < 20; ++i) copies.push_back(std::make_unique<ProgramCopy>(std::to_wstring(i)));
-  for (auto& copy : copies) ASSERT_TRUE(copy->start());
-  int running = 0;
-  ProgramCopy* survivor = nullptr;
-  ASSERT_TRUE(WaitUntil(
-      [&] {
-        running = 0;
-        for (auto& copy : copies) {
-          if (!copy->waitForExit(0)) ++running, survivor = copy.get();
-        }
-        return running == 1;
-      },
-      30000))
-      << running << " running";
-  for (auto& copy : copies) {
-    DWORD exitCode = 1234;
-    EXPECT_TRUE(copy.get() == survivor || (copy->waitForExit(0, &exitCode) && exitCode == 0));
-  }
-  EXPECT_NE(survivor->waitForMainWindow(), nullptr);
-}
-
 TEST(Program, PressWritesTheImageAndClosingDuringAPressEndsItCleanly) {
   ResetScanner();
   ProviderAnswersText(L"A1");

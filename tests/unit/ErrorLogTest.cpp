@@ -5,7 +5,6 @@
 #include <windows.h>
 
 #include <regex>
-#include <set>
 
 #include "TestFolders.h"
 
@@ -64,25 +63,4 @@ TEST_F(ErrorLogTest, LogBeyondTheLimitIsMovedToADatedNameThatWindowsAccepts) {
                                  std::regex(R"(error\d{1,2}-\d{1,2}-\d{4}( \d{1,2}-\d{2}-\d{2} [AP]M)?\.log)")));
     EXPECT_EQ(ReadFileBytes(logFolder + archive).size(), size);
   }
-}
-
-// Load: ten thousand failures in a row. The log is moved aside as soon as it has grown beyond
-// the limit, and every line is in exactly one of the files.
-TEST_F(ErrorLogTest, TenThousandFailuresRollOverAtTheLimitAndLoseNoLine) {
-  constexpr int Failures = 10000;
-  for (int i = 0; i < Failures; ++i) AppendErrorLine(logFolder, i, std::wstring(80, L'd'), L"LoadConfig");
-  std::set<int> seen;
-  int lines = 0;
-  const std::vector<std::wstring> files = FilesIn(logFolder);
-  EXPECT_GE(files.size(), 2u) << "at least one rollover";
-  for (const std::wstring& name : files) {
-    const std::string text = ReadFileBytes(logFolder + name);
-    EXPECT_LE(text.size(), 1000000u + 200u) << "moved as soon as it was beyond the limit";
-    EXPECT_TRUE(name == L"Error.log" || text.size() > 1000000u) << "moved only beyond the limit";
-    const std::regex line(" (\\d+) +d{80} +LoadConfig\r\n");
-    for (std::sregex_iterator it(text.begin(), text.end(), line), end; it != end; ++it, ++lines)
-      seen.insert(std::stoi((*it)[1]));
-  }
-  EXPECT_EQ(lines, Failures);
-  EXPECT_EQ(seen.size(), static_cast<size_t>(Failures)) << "no line twice";
 }

@@ -27,45 +27,33 @@ TEST(NumberText, NumbersRoundHalfToEvenWithinSixteenBits) {
     bool german = false;
   };
   const Case cases[] = {
-      {L"300", 0, 300},
-      {L" \t12 ", 0, 12},
       {L"- 5", 0, -5},
       {L"+7", 0, 7},
-      {L"300.5", 0, 300},
-      {L"301.5", 0, 302},
-      {L"-301.5", 0, -302},
-      {L".5", 0, 0},
-      {L"0.06", 0, 0},  // Wine's VarI2FromStr gives 1
-      {L"-0.6", 0, -1},
-      {L"5.", 0, 5},
+      {L"301.5", 0, 302},  // blanks, signs and short plain decimals over any text: the fuzzer's
+      {L"0.06", 0, 0},     // Wine's VarI2FromStr gives 1
       {L"2.50000000000000000000000000000000001", 0, 3},
       {L"3.49999999999999999999999999999999999", 0, 3},
-      {L"000000000000000000000000000000300", 0, 300},
       {L"-32768.5", 0, -32768},
       {L"32767.4999999999999999999999", 0, 32767},
       {L"1,0,0,0", 0, 1000},
-      {L"5,", 0, 5},
       {L",5", Mismatch, 0},
       {L"1.5,0", Mismatch, 0},
       {L"1.000", 0, 1000, true},
       {L"-1.234,5", 0, -1234, true},
       {L"1,2,3", Mismatch, 0, true},
       {L"70000", Overflow, 0},
-      {L"32768", Overflow, 0},
-      {L"-32769", Overflow, 0},
       {L"32767.5", Overflow, 0},
       {L"-32768.51", Overflow, 0},
-      {L"99999999999999999999999999", Overflow, 0},
   };
   for (const Case& c : cases) {
     const ConvertedInt16 converted = ParseInt16(c.text, c.german ? German() : NumberSymbols());
     EXPECT_EQ(converted.ErrorNumber * 100000 + converted.Value, c.error * 100000 + c.value)
         << std::string(c.text, c.text + std::wcslen(c.text));
   }
-  for (const wchar_t* text : {L"", L" ", L"abc", L"1 2", L"-", L".", L"--5", L"+-5", L"5-", L"(5)", L"$5", L"&H10",
-                              L"1e3", L"0x10", L"1.2.3", L"\x0661",
-                              L"\x2212"
-                              L"5"}) {
+  for (const wchar_t* text :
+       {L"", L"abc", L"1 2", L"-", L".", L"+-5", L"5-", L"(5)", L"$5", L"&H10", L"1e3", L"1.2.3", L"\x0661",
+        L"\x2212"
+        L"5"}) {
     EXPECT_EQ(ParseInt16(text, NumberSymbols()).ErrorNumber, ErrTypeMismatch)
         << std::string(text, text + std::wcslen(text));
   }
@@ -77,11 +65,8 @@ TEST(NumberText, TruthWordsAndNumbers) {
     int error, value;
   };
   const Case cases[] = {
-      {L"True", 0, TruthTrue},       {L"tRUE", 0, TruthTrue},        {L"-1", 0, TruthTrue},
-      {L"2.5", 0, TruthTrue},        {L"0.4", 0, TruthTrue},         {L"99999999999999999999", 0, TruthTrue},
-      {L"False", 0, TruthFalse},     {L"-0", 0, TruthFalse},         {L"0.000", 0, TruthFalse},
-      {L".0", 0, TruthFalse},        {L"", ErrTypeMismatch, 0},      {L"yes", ErrTypeMismatch, 0},
-      {L"Wahr", ErrTypeMismatch, 0}, {L" true", ErrTypeMismatch, 0}, {L"Tru", ErrTypeMismatch, 0},
+      {L"tRUE", 0, TruthTrue},   {L"0.4", 0, TruthTrue},        {L"False", 0, TruthFalse},      {L"-0", 0, TruthFalse},
+      {L"", ErrTypeMismatch, 0}, {L"Wahr", ErrTypeMismatch, 0}, {L" true", ErrTypeMismatch, 0},
   };
   for (const Case& c : cases) {
     const ConvertedInt16 truth = ParseTruth(c.text, NumberSymbols());
