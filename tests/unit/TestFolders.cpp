@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 
@@ -14,22 +15,10 @@ std::wstring TestExeFolder() {
 }
 
 void RemoveTree(const std::wstring& folder) {
-  WIN32_FIND_DATAW found;
-  HANDLE search = FindFirstFileW((folder + L"\\*").c_str(), &found);
-  if (search != INVALID_HANDLE_VALUE) {
-    do {
-      const std::wstring name = found.cFileName;
-      if (name == L"." || name == L"..") continue;
-      const std::wstring path = folder + L"\\" + name;
-      SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
-      if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
-        RemoveTree(path);
-      else
-        DeleteFileW(path.c_str());
-    } while (FindNextFileW(search, &found));
-    FindClose(search);
-  }
-  RemoveDirectoryW(folder.c_str());
+  std::error_code ignored;
+  for (std::filesystem::recursive_directory_iterator it(folder, ignored), end; it != end; it.increment(ignored))
+    SetFileAttributesW(it->path().c_str(), FILE_ATTRIBUTE_NORMAL);  // read-only files too
+  std::filesystem::remove_all(folder, ignored);
 }
 
 std::wstring FreshTestFolder(const std::wstring& kind, const std::wstring& suffix) {
@@ -62,12 +51,8 @@ bool PathExists(const std::wstring& path) { return GetFileAttributesW(path.c_str
 
 std::vector<std::wstring> FilesIn(const std::wstring& folder) {
   std::vector<std::wstring> names;
-  WIN32_FIND_DATAW found;
-  HANDLE search = FindFirstFileW((folder + L"\\*").c_str(), &found);
-  if (search == INVALID_HANDLE_VALUE) return names;
-  do {
-    if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) names.push_back(found.cFileName);
-  } while (FindNextFileW(search, &found));
-  FindClose(search);
+  std::error_code ignored;
+  for (std::filesystem::directory_iterator it(folder, ignored), end; it != end; it.increment(ignored))
+    if (!it->is_directory()) names.push_back(it->path().filename().wstring());
   return names;
 }
