@@ -18,8 +18,8 @@ ProgramCopy::~ProgramCopy() {
 
 void ProgramCopy::writeSettings(const std::string& contents) const { WriteFileBytes(path(L"Settings.ini"), contents); }
 
-bool ProgramCopy::start(const std::wstring& exePath) {
-  std::wstring commandLine = L"\"" + (exePath.empty() ? path(L"Zembrolite.exe") : exePath) + L"\"";
+bool ProgramCopy::start() {
+  std::wstring commandLine = L"\"" + path(L"Zembrolite.exe") + L"\"";
   STARTUPINFOW startup = {};
   startup.cb = sizeof startup;
   PROCESS_INFORMATION info = {};
@@ -32,20 +32,15 @@ bool ProgramCopy::start(const std::wstring& exePath) {
   return true;
 }
 
-HWND ProgramCopy::waitForMainWindow(DWORD timeoutMs) {
-  const DWORD start = GetTickCount();
-  do {
-    for (HWND window : WindowsOfProcess(processId_)) {
-      wchar_t name[32] = L"";
-      GetClassNameW(window, name, 32);
-      if (lstrcmpW(name, L"ZembroliteMain") == 0 && IsWindowVisible(window)) {
-        WaitForInputIdle(process_, 5000);
-        return window;
-      }
-    }
-    if (WaitForSingleObject(process_, 50) == WAIT_OBJECT_0) return nullptr;
-  } while (GetTickCount() - start < timeoutMs);
-  return nullptr;
+// Tests run one at a time, so the one window of the program's class is this copy's.
+HWND ProgramCopy::waitForMainWindow() {
+  HWND window = nullptr;
+  WaitUntil([&] {
+    window = FindWindowW(L"ZembroliteMain", nullptr);
+    return (window && IsWindowVisible(window)) || waitForExit(0);
+  });
+  if (window) WaitForInputIdle(process_, 5000);
+  return window;
 }
 
 bool ProgramCopy::waitForExit(DWORD timeoutMs, DWORD* exitCode) {

@@ -18,11 +18,10 @@ class ProgramCopy {
 
   std::wstring path(const std::wstring& name) const { return folder_ + L"\\" + name; }
   void writeSettings(const std::string& contents) const;
-  // Starts the copy (or the program at exePath) from another working folder: the program must
-  // find its files by itself.
-  bool start(const std::wstring& exePath = L"");
-  // The program's main window once it is shown, or null after the timeout.
-  HWND waitForMainWindow(DWORD timeoutMs = 15000);
+  // Starts the copy from another working folder: the program must find its files by itself.
+  bool start();
+  // The program's main window once it is shown, or null after 15 s or when the copy has ended.
+  HWND waitForMainWindow();
   // True when the process has ended within the timeout; its exit code goes to exitCode.
   bool waitForExit(DWORD timeoutMs, DWORD* exitCode = nullptr);
   DWORD processId() const { return processId_; }

@@ -2,7 +2,6 @@
 // folder, one press of its button, and the resources in the file itself.
 #include <gtest/gtest.h>
 
-#include <memory>
 #include <regex>
 
 #include "../../app/resource.h"
@@ -66,20 +65,6 @@ TEST(Program, SecondCopyShowsNothingTouchesNothingAndEnds) {
   EXPECT_FALSE(PathExists(second.path(L"Logs")));
   EXPECT_EQ(GetForegroundWindow(), foreground);
   EXPECT_FALSE(first.waitForExit(0));
-}
-
-TEST(Program, UnreadableValuesAreLoggedUnderLoadConfigAndTheTitleStays) {
-  ProgramCopy program;
-  program.writeSettings("[Path]\r\nPath=C:\\Scans\\\r\n[Scanner]\r\nDPI=70000\r\nIsArray=yes\r\nScanUI=-1\r\n");
-  ASSERT_TRUE(program.start());
-  HWND window = program.waitForMainWindow();
-  ASSERT_NE(window, nullptr);
-  EXPECT_EQ(WindowText(window), L"Zembrolite 1.0.0");
-  const std::string log = ReadFileBytes(program.path(L"Logs\\Error.log"));
-  EXPECT_TRUE(
-      std::regex_match(log, std::regex(R"(\d+/\d+/\d{4}( \d+:\d\d:\d\d [AP]M)? +6 +Overflow +LoadConfig\r\n)"
-                                       R"(\d+/\d+/\d{4}( \d+:\d\d:\d\d [AP]M)? +13 +Type mismatch +LoadConfig\r\n)")))
-      << log;
 }
 
 TEST(Program, PressWritesTheImageAndClosingDuringAPressEndsItCleanly) {
