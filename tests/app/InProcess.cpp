@@ -3,9 +3,12 @@
 #include <gtest/gtest.h>
 #include <objbase.h>
 
+#include <cstring>
+
 #include "../../app/Main.h"
 #include "../../options/fOptions.h"
 #include "../../settings/INIModul.h"
+#include "../../twain/mdlTwain.h"
 #include "../unit/TestFolders.h"
 
 namespace {
@@ -90,24 +93,20 @@ bool SaveWindowPicture(HWND window, const std::wstring& path) {
   if (!GetClientRect(window, &rect)) return false;
   MapWindowPoints(window, nullptr, reinterpret_cast<POINT*>(&rect), 2);
   const int width = rect.right - rect.left, height = rect.bottom - rect.top;
-  BITMAPINFOHEADER header = {sizeof header, width, height, 1, 24, BI_RGB, 0, 0, 0, 0, 0};
-  header.biSizeImage = ((width * 3 + 3) / 4) * 4 * height;
-  void* bits = nullptr;
-  HDC screen = GetDC(nullptr);
-  HBITMAP picture = CreateDIBSection(screen, reinterpret_cast<BITMAPINFO*>(&header), DIB_RGB_COLORS, &bits, nullptr, 0);
-  HDC memory = CreateCompatibleDC(screen);
+  HDC screen = GetDC(nullptr), memory = CreateCompatibleDC(screen);
+  HBITMAP picture = CreateCompatibleBitmap(screen, width, height);
   HGDIOBJ previous = SelectObject(memory, picture);
   BitBlt(memory, 0, 0, width, height, screen, rect.left, rect.top, SRCCOPY);
-  GdiFlush();
-  BITMAPFILEHEADER file = {0x4D42, 0, 0, 0, sizeof file + sizeof header};
-  file.bfSize = file.bfOffBits + header.biSizeImage;
-  std::string bytes(reinterpret_cast<const char*>(&file), sizeof file);
-  bytes.append(reinterpret_cast<const char*>(&header), sizeof header);
-  bytes.append(static_cast<const char*>(bits), header.biSizeImage);
   SelectObject(memory, previous);
+  // A packed DIB in global memory, as a source hands one over, goes through the program's writer.
+  const BITMAPINFOHEADER header = {sizeof header, width, height, 1, 24, BI_RGB, 0, 0, 0, 0, 0};
+  HGLOBAL dib = GlobalAlloc(GMEM_MOVEABLE, sizeof header + (width * 3 + 3) / 4 * 4 * height);
+  auto* bytes = static_cast<BYTE*>(GlobalLock(dib));
+  std::memcpy(bytes, &header, sizeof header);
+  GetDIBits(memory, picture, 0, height, bytes + sizeof header, reinterpret_cast<BITMAPINFO*>(bytes), DIB_RGB_COLORS);
+  GlobalUnlock(dib);
   DeleteDC(memory);
   DeleteObject(picture);
   ReleaseDC(nullptr, screen);
-  WriteFileBytes(path, bytes);
-  return true;
+  return WriteDibToBmp(dib, path) == 0;
 }

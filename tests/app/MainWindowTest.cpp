@@ -10,52 +10,41 @@ namespace {
 std::wstring MenuText(HMENU menu, int position) {
   wchar_t text[64] = L"";
   GetMenuStringW(menu, position, text, 64, MF_BYPOSITION);
-  return text;
+  return text + (GetSubMenu(menu, position) ? L"" : L" " + std::to_wstring(GetMenuItemID(menu, position)));
+}
+std::wstring Describe(const FontFacts& font) {
+  return font.face + L" " + std::to_wstring(font.height) + L" " + std::to_wstring(font.weight);
 }
 
 }  // namespace
 
 TEST(MainWindow, LayoutFontsMenuFocusAndIcon) {
   UseSettings("-");
-  HWND main = MainWindow();
-  wchar_t caption[64] = L"";
+  HWND main = MainWindow(), button = GetWindow(main, GW_CHILD);
+  wchar_t caption[64] = L"", text[16] = L"", kind[16] = L"";
   GetWindowTextW(main, caption, 64);
-  EXPECT_STREQ(caption, L"Zembrolite 1.0.0");
-  RECT client;
-  GetClientRect(main, &client);
-  EXPECT_EQ(client.right * 1000 + client.bottom, 181115);
-
-  HWND button = GetWindow(main, GW_CHILD);
-  ASSERT_NE(button, nullptr);
-  EXPECT_EQ(GetWindow(button, GW_HWNDNEXT), nullptr) << "one control";
-  wchar_t text[16] = L"", kind[16] = L"";
   GetWindowTextW(button, text, 16);
   GetClassNameW(button, kind, 16);
-  EXPECT_EQ(std::wstring(kind) + L" " + text, L"Button scan");
-  EXPECT_EQ(GetDlgCtrlID(button), IDC_CMDZADUDUVUR);
-  RECT r;
+  RECT client, r;
+  GetClientRect(main, &client);
   GetWindowRect(button, &r);
   MapWindowPoints(nullptr, main, reinterpret_cast<POINT*>(&r), 2);
-  EXPECT_EQ(std::vector<LONG>({r.left, r.top, r.right - r.left, r.bottom - r.top}),
-            std::vector<LONG>({8, 16, 149, 83}));
-  EXPECT_TRUE(GetWindowLongW(button, GWL_STYLE) & WS_TABSTOP);
-
-  // 12 points at 96 dots per inch.
-  const FontFacts form = FontOf(main), caption12 = FontOf(button);
-  EXPECT_EQ(form.face + L" " + std::to_wstring(form.height) + L" " + std::to_wstring(form.weight), L"Tahoma -16 400");
-  EXPECT_EQ(caption12.face + L" " + std::to_wstring(caption12.height) + L" " + std::to_wstring(caption12.weight),
-            L"Tahoma -16 700");
+  const bool tabStop = GetWindowLongW(button, GWL_STYLE) & WS_TABSTOP;
+  EXPECT_EQ(std::wstring(caption) + L"|" + std::to_wstring(client.right) + L"x" + std::to_wstring(client.bottom) +
+                L"|" + kind + L" " + text + L" " + std::to_wstring(GetDlgCtrlID(button)) + (tabStop ? L" tab" : L"") +
+                L"|" + std::to_wstring(r.left) + L"," + std::to_wstring(r.top) + L"," +
+                std::to_wstring(r.right - r.left) + L"," + std::to_wstring(r.bottom - r.top) + L"|" +
+                Describe(FontOf(main)) + L"|" + Describe(FontOf(button)),  // 12 points at 96 dots per inch
+            L"Zembrolite 1.0.0|181x115|Button scan " + std::to_wstring(IDC_CMDZADUDUVUR) +
+                L" tab|8,16,149,83|Tahoma -16 400|Tahoma -16 700");
+  EXPECT_EQ(GetWindow(button, GW_HWNDNEXT), nullptr) << "one control";
   SetFocus(main);
   EXPECT_EQ(GetFocus(), button);
 
-  HMENU bar = GetMenu(main);
-  EXPECT_EQ(GetMenuItemCount(bar), 1);
-  EXPECT_EQ(MenuText(bar, 0), L"File");
-  HMENU file = GetSubMenu(bar, 0);
-  EXPECT_EQ(GetMenuItemCount(file), 2);
-  EXPECT_EQ(MenuText(file, 0) + L" " + std::to_wstring(GetMenuItemID(file, 0)),
-            L"Options " + std::to_wstring(IDM_OPTIONS));
-  EXPECT_EQ(MenuText(file, 1) + L" " + std::to_wstring(GetMenuItemID(file, 1)), L"Close " + std::to_wstring(IDM_CLOSE));
+  HMENU bar = GetMenu(main), file = GetSubMenu(bar, 0);
+  EXPECT_EQ(std::to_wstring(GetMenuItemCount(bar)) + L" " + MenuText(bar, 0) + L": " +
+                std::to_wstring(GetMenuItemCount(file)) + L" " + MenuText(file, 0) + L", " + MenuText(file, 1),
+            L"1 File: 2 Options " + std::to_wstring(IDM_OPTIONS) + L", Close " + std::to_wstring(IDM_CLOSE));
 
   ICONINFO icon = {};
   BITMAP picture = {};
