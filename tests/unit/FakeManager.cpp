@@ -88,18 +88,15 @@ const RecordedCall* FakeManager::find(const std::string& name) const {
 
 TW_UINT16 WINAPI FakeManager::Entry(TW_IDENTITY* origin, TW_IDENTITY* destination, TW_UINT32 dg, TW_UINT16 dat,
                                     TW_UINT16 msg, TW_MEMREF data) {
-  RecordedCall call = {};
-  call.name = "?";
+  RecordedCall call = {"?", "", data, {}, nullptr};
   size_t size = 0;
   for (const Kind& kind : Kinds)
     if (kind.dg == dg && kind.dat == dat && kind.msg == msg) call.name = kind.name, size = kind.size;
-  call.origin = origin;
-  call.destination = destination;
-  if (origin) call.originAtCall = *origin;
-  call.data = data;
   if (data) call.dataBytes.assign(static_cast<std::uint8_t*>(data), static_cast<std::uint8_t*>(data) + size);
   if (dat == DAT_CAPABILITY && data) call.container = static_cast<TW_CAPABILITY*>(data)->hContainer;
-  call.entry = call.name + (data && size ? Details(call) : "");
+  const bool managers = dat == DAT_PARENT || dat == DAT_IDENTITY;
+  call.entry = call.name + (data && size ? Details(call) : "") +
+               (origin == &AppIdentity && destination == (managers ? nullptr : &SourceIdentity) ? "" : "!");
   const auto scripted = Current->answers_.find(call.name);
   const TW_UINT16 answer = scripted == Current->answers_.end() ? TWRC_SUCCESS : scripted->second(data);
   if (answer != TWRC_SUCCESS) call.entry += "/" + std::to_string(answer);

@@ -1,5 +1,5 @@
 // A scripted, in-process Data Source Manager for unit tests: it takes the real manager's place,
-// records every call and answers what the test scripted.
+// records every call and answers what the test scripted (success otherwise).
 #pragma once
 
 #include <windows.h>
@@ -12,17 +12,16 @@
 
 #include "../../twain/TwainTypes.h"
 
-// A call by its short name: OPENDSM CLOSEDSM OPENDS CLOSEDS USERSELECT GET SET FRAME ENABLE
-// DISABLE EVENT XFER ENDXFER RESET.
+// A call by its short name (OPENDSM CLOSEDSM OPENDS CLOSEDS USERSELECT GET SET FRAME ENABLE
+// DISABLE EVENT XFER ENDXFER RESET) and its transcript entry: a capability with its number (and
+// for a set its item type and item), the frame in inches, the enable with its ShowUI, "/rc"
+// after any answer other than success, and "!" when the call did not come from AppIdentity or
+// did not go to the source (none for the manager's own calls).
 struct RecordedCall {
-  std::string name;
-  std::string entry;  // as in the transcript, e.g. "SET:1118=7:0000012C" or "XFER/6"
-  TW_IDENTITY* origin;
-  TW_IDENTITY* destination;
-  TW_IDENTITY originAtCall;
+  std::string name, entry;
   TW_MEMREF data;
-  std::vector<std::uint8_t> dataBytes;  // the data record's bytes when the call was made
-  HGLOBAL container = nullptr;          // of a capability get or set
+  std::vector<std::uint8_t> dataBytes;  // as they were when the call was made
+  HGLOBAL container;                    // of a capability get or set
 };
 
 // Answers one call; it may fill the data as a manager or source would.
@@ -35,13 +34,9 @@ class FakeManager {
   FakeManager(const FakeManager&) = delete;
   FakeManager& operator=(const FakeManager&) = delete;
 
-  // Every later call of that name gets this return code, or runs this answer.
   void answer(const std::string& name, TW_UINT16 returnCode);
   void answer(const std::string& name, ScriptedAnswer answer);
-
-  // The calls besides the pump's EVENTs, separated by spaces: a capability with its number
-  // (and for a set its item type and item), the frame in inches, the enable with its ShowUI,
-  // and "/rc" after any call answered other than TWRC_SUCCESS.
+  // The entries besides the pump's EVENTs, separated by blanks.
   std::string transcript() const;
   const RecordedCall* find(const std::string& name) const;
   std::vector<RecordedCall> calls;
@@ -55,5 +50,4 @@ class FakeManager {
 
 // A container as a source hands it back from a capability get.
 HGLOBAL MakeContainer(TW_UINT16 itemType, TW_UINT32 item, SIZE_T bytes = sizeof(TW_ONEVALUE));
-// True while a global-memory handle is still allocated.
 bool IsAllocated(HGLOBAL memory);

@@ -34,52 +34,41 @@ class TwainSessionTest : public ::testing::Test {
     std::memset(&SourceIdentity, 0, sizeof SourceIdentity);
     std::memset(&AppIdentity, 0xCC, sizeof AppIdentity);  // rubbish that the open must clear
   }
-  void answerGet(HGLOBAL container) {
-    manager.answer("GET", [container](TW_MEMREF data) {
-      static_cast<TW_CAPABILITY*>(data)->hContainer = container;
-      return TWRC_SUCCESS;
-    });
-  }
   FakeManager manager;
 };
 
 }  // namespace
 
 TEST_F(TwainSessionTest, OpenBuildsTheIdentityAndTheHiddenWindowThenCloseUndoesBoth) {
+  std::vector<std::uint8_t> identity;
+  manager.answer("OPENDSM", [&](TW_MEMREF) {
+    identity = BytesOf(&AppIdentity, sizeof AppIdentity);
+    return TWRC_SUCCESS;
+  });
   ASSERT_EQ(OpenSourceManager(), 0);
-  const RecordedCall& open = manager.calls.at(0);
-  EXPECT_EQ(open.origin, &AppIdentity);
-  EXPECT_EQ(open.destination, nullptr);
-  EXPECT_EQ(BytesOf(&open.originAtCall, sizeof(TW_IDENTITY)), ExpectedAppIdentity());
-  EXPECT_EQ(open.data, static_cast<void*>(&MessageWindow)) << "a pointer to the variable that holds the window";
+  EXPECT_EQ(identity, ExpectedAppIdentity());
+  EXPECT_EQ(manager.calls.at(0).data, static_cast<void*>(&MessageWindow)) << "the variable that holds the window";
   HWND window = MessageWindow;
   char text[64] = "", className[64] = "";
   GetWindowTextA(window, text, sizeof text);
   GetClassNameA(window, className, sizeof className);
-  RECT rect = {};
-  GetWindowRect(window, &rect);
-  EXPECT_EQ(std::string(text) + "|" + className, "TWAIN_MSG_WINDOW|#32770");
-  EXPECT_EQ(std::vector<LONG>({rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top}),
-            std::vector<LONG>({10, 10, 150, 50}));
-  EXPECT_FALSE(IsWindowVisible(window));
-  EXPECT_EQ(GetParent(window), nullptr);
+  RECT r = {};
+  GetWindowRect(window, &r);
+  EXPECT_EQ(std::string(text) + "|" + className + "|" + std::to_string(r.left) + "," + std::to_string(r.top) + "," +
+                std::to_string(r.right - r.left) + "," + std::to_string(r.bottom - r.top) +
+                (IsWindowVisible(window) || GetParent(window) ? " shown or owned" : ""),
+            "TWAIN_MSG_WINDOW|#32770|10,10,150,50");
 
   std::memset(&SourceIdentity, 0x5A, sizeof SourceIdentity);  // a source opened earlier
   manager.answer("OPENDS", [](TW_MEMREF data) {
     std::strcpy(static_cast<TW_IDENTITY*>(data)->ProductName, "Virtual");
     return TWRC_SUCCESS;
   });
-  EXPECT_EQ(OpenDefaultSource(), 0);
-  const RecordedCall* openSource = manager.find("OPENDS");
-  EXPECT_EQ(openSource->data, static_cast<void*>(&SourceIdentity));
-  EXPECT_EQ(openSource->destination, nullptr);
-  EXPECT_EQ(openSource->dataBytes, std::vector<std::uint8_t>(156, 0)) << "cleared before the open";
-  EXPECT_EQ(CloseSource(), 0);
+  EXPECT_EQ(OpenDefaultSource() * 100 + CloseSource() * 10 + CloseSourceManager(), 0);
+  EXPECT_EQ(manager.transcript(), "OPENDSM OPENDS CLOSEDS CLOSEDSM");
+  EXPECT_EQ(manager.find("OPENDS")->dataBytes, std::vector<std::uint8_t>(156, 0)) << "cleared before the open";
   EXPECT_EQ(manager.find("CLOSEDS")->data, static_cast<void*>(&SourceIdentity));
   EXPECT_STREQ(SourceIdentity.ProductName, "Virtual") << "the record keeps its content";
-
-  EXPECT_EQ(CloseSourceManager(), 0);
-  EXPECT_EQ(manager.transcript(), "OPENDSM OPENDS CLOSEDS CLOSEDSM");
   EXPECT_EQ(manager.calls.back().data, static_cast<void*>(&MessageWindow));
   EXPECT_FALSE(IsWindow(window));
   EXPECT_EQ(MessageWindow, window) << "the variable keeps the old handle";
@@ -123,11 +112,11 @@ TEST_F(TwainSessionTest, StatusesAndCallsOfEachProcedure) {
 
 TEST_F(TwainSessionTest, ChooserIsGivenTheSourceOpenedLastOrAnEmptyIdentity) {
   EXPECT_EQ(SelectSource(), 0);
-  EXPECT_EQ(manager.calls.at(1).data, static_cast<void*>(&SourceIdentity));
-  EXPECT_EQ(manager.calls.at(1).dataBytes, std::vector<std::uint8_t>(156, 0));
   std::strcpy(SourceIdentity.ProductName, "Opened last");
   const std::vector<std::uint8_t> before = BytesOf(&SourceIdentity, sizeof SourceIdentity);
   EXPECT_EQ(SelectSource(), 0);
+  EXPECT_EQ(manager.transcript(), "OPENDSM USERSELECT CLOSEDSM OPENDSM USERSELECT CLOSEDSM");
+  EXPECT_EQ(manager.calls.at(1).dataBytes, std::vector<std::uint8_t>(156, 0));
   EXPECT_EQ(manager.calls.at(4).dataBytes, before);
 }
 
@@ -137,36 +126,28 @@ TEST_F(TwainSessionTest, SetSendsAOneValueContainerToTheSourceAndFreesIt) {
     CapabilityValue value;
     const char* sent;  // "" when refused before the source is called
   };
+  // The values the program sends, the sign of a 16-bit item, and what does not fit (refused
+  // before the source is called).
   const Case cases[] = {
       {ICAP_XRESOLUTION, TWTY_FIX32, 300.0f, "SET:1118=7:0000012C"},
       {CAP_XFERCOUNT, TWTY_INT16, std::int16_t{-1}, "SET:0001=1:0000FFFF"},
       {ICAP_PIXELTYPE, TWTY_UINT16, std::int32_t{65535}, "SET:0101=4:0000FFFF"},
       {ICAP_BITDEPTH, TWTY_UINT16, 2.5f, "SET:112B=4:00000002"},  // half to even
-      {0x7001, 9, 1.0f, "SET:7001=9:00000000"},                   // a type no caller uses: Item stays 0
       {ICAP_PIXELTYPE, TWTY_UINT16, std::int32_t{65536}, ""},
-      {ICAP_PIXELTYPE, TWTY_UINT16, std::int32_t{-1}, ""},
-      {ICAP_PIXELTYPE, TWTY_BOOL, 70000.0f, ""},
-      {CAP_XFERCOUNT, TWTY_INT16, 40000.0f, ""},
       {ICAP_XRESOLUTION, TWTY_FIX32, 32768.0f, ""},
       {40000, TWTY_UINT16, std::int32_t{1}, ""},
-      {0x8001, 9, 1.0f, ""},
-      {ICAP_PIXELTYPE, 70000, std::int32_t{1}, ""},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.sent);
     FakeManager fresh;
-    EXPECT_EQ(SetCapability(c.capability, c.itemType, c.value), *c.sent ? 0 : 1);
-    EXPECT_EQ(fresh.transcript(), c.sent);
+    fresh.answer("SET", TWRC_FAILURE);  // a refusing source: the container goes all the same
+    EXPECT_EQ(SetCapability(c.capability, c.itemType, c.value), 1);
+    EXPECT_EQ(fresh.transcript(), *c.sent ? std::string(c.sent) + "/1" : "");
     if (fresh.calls.empty()) continue;
-    const RecordedCall& call = fresh.calls[0];
-    EXPECT_EQ(call.origin, &AppIdentity);
-    EXPECT_EQ(call.destination, &SourceIdentity);
-    EXPECT_EQ(reinterpret_cast<const TW_CAPABILITY*>(call.dataBytes.data())->ConType, TWON_ONEVALUE);
-    EXPECT_FALSE(IsAllocated(call.container));
+    EXPECT_EQ(reinterpret_cast<const TW_CAPABILITY*>(fresh.calls[0].dataBytes.data())->ConType, TWON_ONEVALUE);
+    EXPECT_FALSE(IsAllocated(fresh.calls[0].container));
   }
-  manager.answer("SET", TWRC_FAILURE);
-  EXPECT_EQ(SetCapability(ICAP_PIXELTYPE, TWTY_UINT16, std::int32_t{2}), 1);
-  EXPECT_FALSE(IsAllocated(manager.calls.at(0).container)) << "freed after a refusal too";
+  EXPECT_EQ(SetCapability(ICAP_PIXELTYPE, TWTY_UINT16, std::int32_t{2}), 0);
 }
 
 TEST_F(TwainSessionTest, GetReadsTheValueByItemTypeAndFreesTheContainer) {
@@ -179,14 +160,15 @@ TEST_F(TwainSessionTest, GetReadsTheValueByItemTypeAndFreesTheContainer) {
       {MakeContainer(TWTY_FIX32, 0x80000008u), 0, 8.5f},
       {MakeContainer(TWTY_INT16, 0x0000FFFBu), 0, std::int16_t{-5}},
       {MakeContainer(TWTY_UINT16, 0xABCDFFFFu), 0, std::int32_t{65535}},
-      {MakeContainer(TWTY_BOOL, 1), 0, std::int32_t{1}},
-      {MakeContainer(TWTY_UINT32, 77), 0, 1.25f},             // unhandled type: value kept
       {MakeContainer(TWTY_FIX32, 0x80000008u, 4), 1, 1.25f},  // too short
       {nullptr, 1, 1.25f},                                    // success without a container
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(&c - cases);
-    answerGet(c.container);
+    manager.answer("GET", [&c](TW_MEMREF data) {
+      static_cast<TW_CAPABILITY*>(data)->hContainer = c.container;
+      return TWRC_SUCCESS;
+    });
     CapabilityValue value = 1.25f;
     EXPECT_EQ(GetCapability(ICAP_PHYSICALWIDTH, value), c.status);
     EXPECT_EQ(value, c.expected);
@@ -204,7 +186,6 @@ TEST_F(TwainSessionTest, GetReadsTheValueByItemTypeAndFreesTheContainer) {
 
 TEST_F(TwainSessionTest, FrameIsSentInFixedPointAndAnAdjustedOneIsAccepted) {
   EXPECT_EQ(SetImageLayout(0.0f, 0.5f, 8.5f, 11.69f), 0);
-  EXPECT_EQ(manager.find("FRAME")->destination, &SourceIdentity);
   EXPECT_EQ(manager.transcript(), "FRAME:0,0.5,8.5,11.69");  // the fixed-point steps are the Fix32 tests'
   const auto* layout = reinterpret_cast<const TW_IMAGELAYOUT*>(manager.find("FRAME")->dataBytes.data());
   EXPECT_EQ(layout->DocumentNumber + layout->PageNumber + layout->FrameNumber, 0u);
