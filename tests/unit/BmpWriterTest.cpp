@@ -1,6 +1,7 @@
 // The .bmp writer on real files: exact bytes, replaced files, failures that keep the old image.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <cstring>
 #include <vector>
 
@@ -10,37 +11,23 @@
 
 namespace {
 
-// A packed DIB in global memory as a native transfer delivers it.
-struct Dib {
-  std::vector<std::uint8_t> bytes;
+// A packed DIB as a native transfer delivers it.
+std::string Dib(std::int32_t width, std::int32_t height, std::uint16_t bits, std::uint32_t compression = BI_RGB) {
+  const BITMAPINFOHEADER header = {sizeof header, width, height, 1, bits, compression, 0, 0, 0, 0, 0};
+  const std::uint32_t entries = (bits <= 8 ? 1u << bits : 0u) + (compression == BI_BITFIELDS ? 3 : 0);
+  std::string bytes(reinterpret_cast<const char*>(&header), sizeof header);
+  bytes.resize(sizeof header + entries * 4 + ((bits * width + 31) / 32) * 4 * std::abs(height));
+  for (size_t i = sizeof header; i < bytes.size(); ++i) bytes[i] = static_cast<char>(i * 7 + 3);
+  return bytes;
+}
 
-  Dib(std::int32_t width, std::int32_t height, std::uint16_t bits, std::uint32_t coloursUsed = 0,
-      std::uint32_t compression = 0) {
-    BITMAPINFOHEADER header = {};
-    header.biSize = sizeof header;
-    header.biWidth = width;
-    header.biHeight = height;
-    header.biPlanes = 1;
-    header.biBitCount = bits;
-    header.biCompression = compression;
-    header.biClrUsed = coloursUsed;
-    std::uint32_t entries = coloursUsed ? coloursUsed : (bits <= 8 ? 1u << bits : 0u);
-    if (compression == BI_BITFIELDS) entries += 3;
-    const std::uint32_t stride = ((bits * width + 31) / 32) * 4;
-    const std::uint32_t rows = height < 0 ? -height : height;
-    bytes.resize(sizeof header + entries * 4 + stride * rows);
-    std::memcpy(bytes.data(), &header, sizeof header);
-    for (size_t i = sizeof header; i < bytes.size(); ++i) bytes[i] = static_cast<std::uint8_t>(i * 7 + 3);
-  }
-
-  HGLOBAL handle(size_t extra = 0, size_t shorter = 0) const {
-    HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE, bytes.size() + extra - shorter);
-    void* content = GlobalLock(memory);
-    std::memcpy(content, bytes.data(), bytes.size() - shorter);
-    GlobalUnlock(memory);
-    return memory;
-  }
-};
+// In global memory, with bytes to spare after it or cut short.
+HGLOBAL InMemory(const std::string& dib, size_t extra = 0, size_t shorter = 0) {
+  HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE, dib.size() + extra - shorter);
+  std::memcpy(GlobalLock(memory), dib.data(), dib.size() - shorter);
+  GlobalUnlock(memory);
+  return memory;
+}
 
 std::string FileHeader(std::uint32_t fileSize, std::uint32_t offset) {
   std::string header = "BM";
@@ -71,17 +58,16 @@ class BmpWriterTest : public ::testing::Test {
 }  // namespace
 
 TEST_F(BmpWriterTest, FileIsTheHeaderThenTheDibAndReplacesAnyFileOfTheName) {
-  const Dib dibs[] = {Dib(10, 2, 8), Dib(20, -10, 24), Dib(8, 4, 16, 0, BI_BITFIELDS)};
+  const std::string dibs[] = {Dib(10, 2, 8), Dib(20, -10, 24), Dib(8, 4, 16, BI_BITFIELDS)};
   const std::uint32_t offsets[] = {1078, 54, 54 + 12};
   const DWORD attributes[] = {FILE_ATTRIBUTE_READONLY, FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM, 0};
   for (int i = 0; i < 3; ++i) {
     SCOPED_TRACE(i);
     WriteFileBytes(path, "old image");
     SetFileAttributesW(path.c_str(), attributes[i]);
-    ASSERT_EQ(write(dibs[i].handle(4096), path), 0) << "only the DIB of a larger block";
-    const std::uint32_t size = static_cast<std::uint32_t>(14 + dibs[i].bytes.size());
-    EXPECT_EQ(ReadFileBytes(path),
-              FileHeader(size, offsets[i]) + std::string(dibs[i].bytes.begin(), dibs[i].bytes.end()));
+    ASSERT_EQ(write(InMemory(dibs[i], 4096), path), 0) << "only the DIB of a larger block";
+    const std::uint32_t size = static_cast<std::uint32_t>(14 + dibs[i].size());
+    EXPECT_EQ(ReadFileBytes(path), FileHeader(size, offsets[i]) + dibs[i]);
     EXPECT_EQ(GetFileAttributesW(path.c_str()) & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN), 0u);
   }
   EXPECT_EQ(FilesIn(folder), std::vector<std::wstring>{L"image.bmp"});
@@ -94,16 +80,16 @@ TEST_F(BmpWriterTest, FailuresKeepTheOldFileAndLeaveNothingElse) {
     HGLOBAL image;
     std::wstring target;
   };
-  const Dib dib(100, 50, 24);
+  const std::string dib = Dib(100, 50, 24);
   const Case cases[] = {
-      {"block one byte short", dib.handle(0, 1), path},
-      {"not even a whole header", dib.handle(0, 15000), path},
-      {"no decoder could show it", Dib(0, 5, 24).handle(64), path},
-      {"7 bits", Dib(5, 5, 7).handle(64), path},
-      {"empty path", dib.handle(), L""},
-      {"missing folder", dib.handle(), folder + L"\\missing\\image.bmp"},
-      {"a folder of the name", dib.handle(), folder + L"\\folder.bmp"},
-      {"old file in use", dib.handle(), path},
+      {"block one byte short", InMemory(dib, 0, 1), path},
+      {"not even a whole header", InMemory(dib, 0, 15000), path},
+      {"no decoder could show it", InMemory(Dib(0, 5, 24), 64), path},
+      {"7 bits", InMemory(Dib(5, 5, 7), 64), path},
+      {"empty path", InMemory(dib), L""},
+      {"missing folder", InMemory(dib), folder + L"\\missing\\image.bmp"},
+      {"a folder of the name", InMemory(dib), folder + L"\\folder.bmp"},
+      {"old file in use", InMemory(dib), path},
   };
   CreateDirectoryW((folder + L"\\folder.bmp").c_str(), nullptr);
   WriteFileBytes(path, "old image");
