@@ -3,33 +3,38 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <vector>
 
 namespace {
 
+// A BITMAPINFOHEADER's fields as 32-bit words (little-endian, as this machine stores them).
 struct Header {
   std::int32_t width, height;
   std::uint16_t bits;
   std::uint32_t coloursUsed = 0, compression = 0, sizeImage = 0, headerSize = 40, planes = 1;
 
   std::vector<std::uint8_t> bytes() const {
-    std::vector<std::uint8_t> header(40, 0);
-    const std::pair<size_t, std::uint32_t> fields[] = {{0, headerSize},
-                                                       {4, static_cast<std::uint32_t>(width)},
-                                                       {8, static_cast<std::uint32_t>(height)},
-                                                       {12, planes | static_cast<std::uint32_t>(bits) << 16},
-                                                       {16, compression},
-                                                       {20, sizeImage},
-                                                       {32, coloursUsed}};
-    for (const auto& field : fields)
-      for (int i = 0; i < 4; ++i) header[field.first + i] = static_cast<std::uint8_t>(field.second >> (8 * i));
+    const std::uint32_t words[10] = {headerSize,
+                                     static_cast<std::uint32_t>(width),
+                                     static_cast<std::uint32_t>(height),
+                                     planes | static_cast<std::uint32_t>(bits) << 16,
+                                     compression,
+                                     sizeImage,
+                                     0,
+                                     0,
+                                     coloursUsed,
+                                     0};
+    std::vector<std::uint8_t> header(40);
+    std::memcpy(header.data(), words, sizeof words);
     return header;
   }
 };
 
 std::int32_t Read32(const std::uint8_t* bytes) {
-  return static_cast<std::int32_t>(bytes[0] | bytes[1] << 8 | bytes[2] << 16 |
-                                   static_cast<std::uint32_t>(bytes[3]) << 24);
+  std::int32_t value;
+  std::memcpy(&value, bytes, 4);
+  return value;
 }
 
 }  // namespace
