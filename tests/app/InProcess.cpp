@@ -110,3 +110,60 @@ bool SaveWindowPicture(HWND window, const std::wstring& path) {
   ReleaseDC(nullptr, screen);
   return WriteDibToBmp(dib, path) == 0;
 }
+
+ProgramCopy::ProgramCopy(const std::wstring& suffix) : folder_(FreshTestFolder(L"runs", suffix)) {
+  CopyFileW((TestExeFolder() + L"\\..\\bin\\Zembrolite.exe").c_str(), path(L"Zembrolite.exe").c_str(), FALSE);
+}
+
+ProgramCopy::~ProgramCopy() {
+  if (!process_.hProcess) return;
+  if (!ended(0)) TerminateProcess(process_.hProcess, 99), ended(5000);
+  CloseHandle(process_.hProcess);
+  CloseHandle(process_.hThread);
+}
+
+bool ProgramCopy::start() {
+  std::wstring commandLine = L"\"" + path(L"Zembrolite.exe") + L"\"";
+  STARTUPINFOW startup = {};
+  startup.cb = sizeof startup;
+  return CreateProcessW(nullptr, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, TestExeFolder().c_str(),
+                        &startup, &process_);
+}
+
+HWND ProgramCopy::mainWindow() {
+  HWND main = nullptr;
+  WaitUntil([&] {
+    for (HWND window : windows()) {
+      wchar_t name[32] = L"";
+      GetClassNameW(window, name, 32);
+      if (lstrcmpW(name, L"ZembroliteMain") == 0 && IsWindowVisible(window)) main = window;
+    }
+    return main || ended(0);
+  });
+  if (main) WaitForInputIdle(process_.hProcess, 5000);
+  return main;
+}
+
+bool ProgramCopy::ended(DWORD timeoutMs, DWORD* exitCode) {
+  if (!process_.hProcess || WaitForSingleObject(process_.hProcess, timeoutMs) != WAIT_OBJECT_0) return false;
+  if (exitCode) GetExitCodeProcess(process_.hProcess, exitCode);
+  return true;
+}
+
+namespace {
+
+BOOL CALLBACK CollectOfProcess(HWND window, LPARAM search) {
+  auto& found = *reinterpret_cast<std::pair<DWORD, std::vector<HWND>>*>(search);
+  DWORD owner = 0;
+  GetWindowThreadProcessId(window, &owner);
+  if (owner == found.first) found.second.push_back(window);
+  return TRUE;
+}
+
+}  // namespace
+
+std::vector<HWND> ProgramCopy::windows() const {
+  std::pair<DWORD, std::vector<HWND>> found{process_.dwProcessId, {}};
+  EnumWindows(CollectOfProcess, reinterpret_cast<LPARAM>(&found));
+  return found.second;
+}

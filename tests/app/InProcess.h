@@ -1,6 +1,7 @@
-// The program's windows inside the test process: its main window (made once, with the
-// program's resources linked in), its options dialog driven step by step from within the
-// dialog's own modal loop, and the files beside the test executable that the program uses.
+// The harness of the program's tests: its windows inside the test process (the main window made
+// once, with the program's resources linked in; the options dialog driven step by step from
+// within its own modal loop), the files beside the test executable that the program uses, and
+// copies of the real Zembrolite.exe started as processes of their own.
 #pragma once
 
 #include <windows.h>
@@ -34,3 +35,27 @@ HWND WindowOver(HWND dialog);
 
 // Saves what the screen shows of a window's client area as a 24-bit .bmp file.
 bool SaveWindowPicture(HWND window, const std::wstring& path);
+
+// A copy of Zembrolite.exe in a fresh folder named after the running test (and the suffix),
+// started from another working folder so that it must find its files by itself. It is ended
+// when the copy goes, if it still runs.
+class ProgramCopy {
+ public:
+  explicit ProgramCopy(const std::wstring& suffix = L"");
+  ~ProgramCopy();
+  ProgramCopy(const ProgramCopy&) = delete;
+  ProgramCopy& operator=(const ProgramCopy&) = delete;
+
+  std::wstring path(const std::wstring& name) const { return folder_ + L"\\" + name; }
+  bool start();
+  // Its main window once shown; null after 15 s or when the copy has ended.
+  HWND mainWindow();
+  // True when the process has ended within the timeout, with its exit code.
+  bool ended(DWORD timeoutMs, DWORD* exitCode = nullptr);
+  // The copy's top-level windows, shown or not.
+  std::vector<HWND> windows() const;
+
+ private:
+  std::wstring folder_;
+  PROCESS_INFORMATION process_ = {};
+};

@@ -1,5 +1,5 @@
-// The real Zembrolite.exe: how it starts and ends, one running copy only, what it leaves in its
-// folder, one press of its button, and the resources in the file itself.
+// The real Zembrolite.exe as processes of its own: how it starts and ends, one running copy only,
+// what it leaves in its folder, a press and a close during a press, and the file's resources.
 #include <gtest/gtest.h>
 
 #include <regex>
@@ -7,15 +7,23 @@
 #include "../../app/resource.h"
 #include "../unit/Bench.h"
 #include "../unit/TestFolders.h"
-#include "Driver.h"
+#include "InProcess.h"
 
 namespace {
 
 constexpr DWORD ExitTimeoutMs = 10000;
 
+std::wstring Title(HWND window) {
+  wchar_t text[64] = L"";
+  GetWindowTextW(window, text, 64);
+  return text;
+}
+// Clicks the copy's scan button without waiting for the press to end.
+void Click(HWND main) { PostMessageW(GetDlgItem(main, IDC_CMDZADUDUVUR), BM_CLICK, 0, 0); }
+
 void ExpectEndedWithoutSaving(ProgramCopy& program) {
   DWORD exitCode = 1234;
-  EXPECT_TRUE(program.waitForExit(ExitTimeoutMs, &exitCode)) << "the program asked something or hung";
+  EXPECT_TRUE(program.ended(ExitTimeoutMs, &exitCode)) << "the program asked something or hung";
   EXPECT_EQ(exitCode, 0u);
   EXPECT_FALSE(PathExists(program.path(L"Settings.ini")));
   EXPECT_FALSE(PathExists(program.path(L"Logs")));
@@ -38,9 +46,9 @@ TEST(Program, EveryWayToCloseEndsItAtOnceWithoutAskingOrSaving) {
     SCOPED_TRACE(way.what);
     ProgramCopy program;
     ASSERT_TRUE(program.start());
-    HWND window = program.waitForMainWindow();
+    HWND window = program.mainWindow();
     ASSERT_NE(window, nullptr);
-    EXPECT_EQ(WindowText(window), L"Zembrolite 1.0.0") << "without a settings file";
+    EXPECT_EQ(Title(window), L"Zembrolite 1.0.0") << "without a settings file";
     DWORD_PTR agrees = 0;
     SendMessageTimeoutW(window, WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF, SMTO_BLOCK, 5000, &agrees);
     EXPECT_EQ(agrees, TRUE) << "no objection to the end of the session";
@@ -52,19 +60,19 @@ TEST(Program, EveryWayToCloseEndsItAtOnceWithoutAskingOrSaving) {
 TEST(Program, SecondCopyShowsNothingTouchesNothingAndEnds) {
   ProgramCopy first;
   ASSERT_TRUE(first.start());
-  HWND window = first.waitForMainWindow();
+  HWND window = first.mainWindow();
   ASSERT_NE(window, nullptr);
   HWND foreground = GetForegroundWindow();
   ProgramCopy second(L"second");
-  second.writeSettings("[Scanner]\r\nDPI=abc\r\n");  // logged, had the second copy read it
+  WriteFileBytes(second.path(L"Settings.ini"), "[Scanner]\r\nDPI=abc\r\n");  // logged, had the second copy read it
   ASSERT_TRUE(second.start());
   DWORD exitCode = 1234;
-  EXPECT_TRUE(second.waitForExit(ExitTimeoutMs, &exitCode));
+  EXPECT_TRUE(second.ended(ExitTimeoutMs, &exitCode));
   EXPECT_EQ(exitCode, 0u);
-  EXPECT_TRUE(WindowsOfProcess(second.processId()).empty()) << "the second copy created a window";
+  EXPECT_TRUE(second.windows().empty()) << "the second copy created a window";
   EXPECT_FALSE(PathExists(second.path(L"Logs")));
   EXPECT_EQ(GetForegroundWindow(), foreground);
-  EXPECT_FALSE(first.waitForExit(0));
+  EXPECT_FALSE(first.ended(0));
 }
 
 TEST(Program, PressWritesTheImageAndClosingDuringAPressEndsItCleanly) {
@@ -73,21 +81,23 @@ TEST(Program, PressWritesTheImageAndClosingDuringAPressEndsItCleanly) {
   ProgramCopy program;
   const std::wstring output = program.path(L"out\\");
   CreateDirectoryW(output.c_str(), nullptr);
-  program.writeSettings("[Path]\r\nPath=" + std::string(output.begin(), output.end()) + "\r\n[Scanner]\r\nDPI=30\r\n");
+  WriteFileBytes(program.path(L"Settings.ini"),
+                 "[Path]\r\nPath=" + std::string(output.begin(), output.end()) + "\r\n[Scanner]\r\nDPI=30\r\n");
   ASSERT_TRUE(program.start());
-  HWND window = program.waitForMainWindow();
+  HWND window = program.mainWindow();
   ASSERT_NE(window, nullptr);
-  PressScan(window);
+  Click(window);
   EXPECT_TRUE(WaitUntil([&] { return ReadFileBytes(output + L"A1.bmp").substr(0, 2) == "BM"; }));
 
   WriteScannerControl("[Log]\r\nCalls=1\r\n[Behaviour]\r\nReady=never\r\n");
   ProviderAnswersText(L"B2");
-  ASSERT_TRUE(Settled(window));
-  PressScan(window);
+  DWORD_PTR settled = 0;  // back in its own loop after the first press
+  ASSERT_TRUE(SendMessageTimeoutW(window, WM_NULL, 0, 0, SMTO_BLOCK, 10000, &settled));
+  Click(window);
   ASSERT_TRUE(WaitUntil([] { return ScannerCallLog().find("USERINTERFACE.ENABLEDS -> 0") != std::string::npos; }));
   PostMessageW(window, WM_CLOSE, 0, 0);
   DWORD exitCode = 1234;
-  ASSERT_TRUE(program.waitForExit(ExitTimeoutMs, &exitCode));
+  ASSERT_TRUE(program.ended(ExitTimeoutMs, &exitCode));
   EXPECT_EQ(exitCode, 0u);
   const std::string log = ScannerCallLog();
   EXPECT_TRUE(std::regex_search(log, std::regex("USERINTERFACE.DISABLEDS -> 0[^]*IDENTITY.CLOSEDS -> 0"))) << log;
@@ -99,7 +109,7 @@ TEST(Program, PressWritesTheImageAndClosingDuringAPressEndsItCleanly) {
 
 // The version block, group icon and button picture, read from the file itself.
 TEST(Program, ResourcesOfTheFile) {
-  const std::wstring exe = TestExeFolder() + L"\\Zembrolite.exe";
+  const std::wstring exe = TestExeFolder() + L"\\..\\bin\\Zembrolite.exe";
   DWORD ignored = 0;
   std::vector<BYTE> block(GetFileVersionInfoSizeW(exe.c_str(), &ignored));
   ASSERT_TRUE(!block.empty() && GetFileVersionInfoW(exe.c_str(), 0, static_cast<DWORD>(block.size()), block.data()));
