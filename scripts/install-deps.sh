@@ -12,6 +12,8 @@ packages=(
   xvfb xauth x11-utils imagemagick
   googletest
   clang-format
+  # The installer: WiX source to MSI, tables added and read, Authenticode signatures.
+  wixl msitools osslsigncode
 )
 
 missing=()

@@ -115,6 +115,8 @@ ProgramCopy::ProgramCopy(const std::wstring& suffix) : folder_(FreshTestFolder(L
   CopyFileW((TestExeFolder() + L"\\..\\bin\\Zembrolite.exe").c_str(), path(L"Zembrolite.exe").c_str(), FALSE);
 }
 
+ProgramCopy ProgramCopy::Installed(const std::wstring& folder) { return ProgramCopy(InFolder{}, folder); }
+
 ProgramCopy::~ProgramCopy() {
   if (!process_.hProcess) return;
   if (!ended(0)) TerminateProcess(process_.hProcess, 99), ended(5000);

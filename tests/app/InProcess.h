@@ -36,13 +36,15 @@ HWND WindowOver(HWND dialog);
 // Saves what the screen shows of a window's client area as a 24-bit .bmp file.
 bool SaveWindowPicture(HWND window, const std::wstring& path);
 
-// A copy of Zembrolite.exe in a fresh folder named after the running test (and the suffix),
-// started from another working folder so that it must find its files by itself. It is ended
-// when the copy goes, if it still runs.
+// A copy of Zembrolite.exe in a fresh folder named after the running test (and the suffix), or
+// the program installed in a folder, started from another working folder so that it must find
+// its files by itself. It is ended when the copy goes, if it still runs.
 class ProgramCopy {
  public:
   explicit ProgramCopy(const std::wstring& suffix = L"");
+  static ProgramCopy Installed(const std::wstring& folder);
   ~ProgramCopy();
+  ProgramCopy(ProgramCopy&& other) noexcept : folder_(other.folder_), process_(other.process_) { other.process_ = {}; }
   ProgramCopy(const ProgramCopy&) = delete;
   ProgramCopy& operator=(const ProgramCopy&) = delete;
 
@@ -56,6 +58,8 @@ class ProgramCopy {
   std::vector<HWND> windows() const;
 
  private:
+  struct InFolder {};
+  ProgramCopy(InFolder, const std::wstring& folder) : folder_(folder) {}
   std::wstring folder_;
   PROCESS_INFORMATION process_ = {};
 };

@@ -2,9 +2,11 @@
 // what it leaves in its folder, a press and a close during a press, and the file's resources.
 #include <gtest/gtest.h>
 
+#include <cwchar>
 #include <regex>
 
 #include "../../app/resource.h"
+#include "../../options/fOptionsControls.h"
 #include "../unit/Bench.h"
 #include "../unit/TestFolders.h"
 #include "InProcess.h"
@@ -107,51 +109,92 @@ TEST(Program, PressWritesTheImageAndClosingDuringAPressEndsItCleanly) {
   ClearProviderAnswers();
 }
 
-// The version block, group icon and button picture, read from the file itself.
-TEST(Program, ResourcesOfTheFile) {
-  const std::wstring exe = TestExeFolder() + L"\\..\\bin\\Zembrolite.exe";
-  DWORD ignored = 0;
-  std::vector<BYTE> block(GetFileVersionInfoSizeW(exe.c_str(), &ignored));
-  ASSERT_TRUE(!block.empty() && GetFileVersionInfoW(exe.c_str(), 0, static_cast<DWORD>(block.size()), block.data()));
-  auto value = [&](const std::wstring& name) {
-    void* found = nullptr;
-    UINT length = 0;
-    return VerQueryValueW(block.data(), name.c_str(), &found, &length) ? found : nullptr;
+// The version blocks of the three shipped files; the program's manifest, group icon and button
+// picture; read from the files themselves.
+TEST(Program, ResourcesOfTheShippedFiles) {
+  const std::pair<const wchar_t*, const wchar_t*> files[] = {
+      {L"Zembrolite.exe", L"Qorv|Zembrolite scan station|Zembrolite|Zembrolite|Zembrolite.exe|1.00|1.00"},
+      {L"ImageNameProvider.dll",
+       L"Qorv|Zembrolite image name provider|Zembrolite|ImageNameProvider|ImageNameProvider.dll|1.0.0|1.0.0"},
+      {L"VirtualScanner.ds",
+       L"Qorv|Zembrolite virtual scanner (TWAIN data source)|Zembrolite|VirtualScanner|VirtualScanner.ds|1.0.0|1.0.0"},
   };
-  const auto* fixed = static_cast<const VS_FIXEDFILEINFO*>(value(L"\\"));
-  ASSERT_NE(fixed, nullptr);
-  EXPECT_EQ(std::vector<DWORD>(
-                {fixed->dwFileVersionMS, fixed->dwFileVersionLS, fixed->dwProductVersionMS, fixed->dwProductVersionLS}),
-            std::vector<DWORD>({0x10000, 0, 0x10000, 0}));
-  const std::pair<const wchar_t*, const wchar_t*> strings[] = {{L"ProductName", L"Zembrolite"},
-                                                               {L"InternalName", L"Zembrolite"},
-                                                               {L"OriginalFilename", L"Zembrolite.exe"},
-                                                               {L"FileVersion", L"1.00"},
-                                                               {L"ProductVersion", L"1.00"}};
-  for (const auto& s : strings) {
-    const auto* text = static_cast<const wchar_t*>(value(std::wstring(L"\\StringFileInfo\\040704B0\\") + s.first));
-    EXPECT_STREQ(text ? text : L"<missing>", s.second);
+  for (const auto& file : files) {
+    SCOPED_TRACE(std::string(file.first, file.first + std::wcslen(file.first)));
+    const std::wstring path = TestExeFolder() + L"\\..\\bin\\" + file.first;
+    DWORD ignored = 0;
+    std::vector<BYTE> block(GetFileVersionInfoSizeW(path.c_str(), &ignored));
+    ASSERT_TRUE(!block.empty() && GetFileVersionInfoW(path.c_str(), 0, static_cast<DWORD>(block.size()), block.data()));
+    auto value = [&](const std::wstring& name) {
+      void* found = nullptr;
+      UINT length = 0;
+      return VerQueryValueW(block.data(), name.c_str(), &found, &length) ? found : nullptr;
+    };
+    std::wstring strings;
+    for (const wchar_t* name : {L"CompanyName", L"FileDescription", L"ProductName", L"InternalName",
+                                L"OriginalFilename", L"FileVersion", L"ProductVersion"}) {
+      const auto* text = static_cast<const wchar_t*>(value(std::wstring(L"\\StringFileInfo\\040704B0\\") + name));
+      strings += (strings.empty() ? L"" : L"|") + std::wstring(text ? text : L"<missing>");
+    }
+    EXPECT_EQ(strings, file.second);
+    const auto* fixed = static_cast<const VS_FIXEDFILEINFO*>(value(L"\\"));
+    const auto* translation = static_cast<const WORD*>(value(L"\\VarFileInfo\\Translation"));
+    ASSERT_TRUE(fixed && translation);
+    EXPECT_EQ(std::vector<DWORD>({fixed->dwFileVersionMS, fixed->dwFileVersionLS, fixed->dwProductVersionMS,
+                                  translation[0], translation[1]}),
+              std::vector<DWORD>({0x10000, 0, 0x10000, 0x0407, 1200}));
   }
-  const auto* translation = static_cast<const WORD*>(value(L"\\VarFileInfo\\Translation"));
-  ASSERT_NE(translation, nullptr);
-  EXPECT_EQ(translation[0] * 10000 + translation[1], 0x0407 * 10000 + 1200);
 
-  HMODULE module = LoadLibraryExW(exe.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+  HMODULE module =
+      LoadLibraryExW((TestExeFolder() + L"\\..\\bin\\Zembrolite.exe").c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
   ASSERT_NE(module, nullptr);
   auto resource = [&](int id, int type) {
     HRSRC found = FindResourceW(module, MAKEINTRESOURCEW(id), MAKEINTRESOURCEW(type));
-    return found ? static_cast<const BYTE*>(LockResource(LoadResource(module, found))) : nullptr;
+    const auto* bytes = found ? static_cast<const char*>(LockResource(LoadResource(module, found))) : nullptr;
+    return bytes ? std::string(bytes, SizeofResource(module, found)) : std::string();
   };
+  // No elevation and no file virtualization, themed controls, Windows 7 to 11, no DPI awareness yet.
+  const std::string manifest = resource(1, 24);
+  for (const char* part : {"level=\"asInvoker\"", "name=\"Microsoft.Windows.Common-Controls\" version=\"6.0.0.0\"",
+                           "{35138b9a-5d96-4fbd-8e2d-a2440225f93a}", "{8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a}"})
+    EXPECT_NE(manifest.find(part), std::string::npos) << part;
+  EXPECT_EQ(manifest.find("dpiAware"), std::string::npos);
   // The group icon: a 6-byte header whose count is at 4, then 14-byte entries (width, height,
   // colours, reserved, planes, bit count, ...).
-  const BYTE* group = resource(IDI_MAIN, 14);
-  ASSERT_NE(group, nullptr);
-  ASSERT_EQ(group[4], 2);
-  EXPECT_EQ(std::vector<int>({group[6], group[7], group[6 + 6], group[20], group[21], group[20 + 6]}),
-            std::vector<int>({32, 32, 8, 32, 32, 32}));
-  const auto* picture = reinterpret_cast<const BITMAPINFOHEADER*>(resource(IDB_SCAN, 2));
-  ASSERT_NE(picture, nullptr);
-  EXPECT_EQ(std::vector<int>({picture->biWidth, picture->biHeight, picture->biBitCount}),
-            std::vector<int>({64, 64, 24}));
+  const std::string group = resource(IDI_MAIN, 14);
+  ASSERT_GE(group.size(), 34u);
+  EXPECT_EQ(std::vector<int>({group[4], group[6], group[7], group[12], group[20], group[21], group[26]}),
+            std::vector<int>({2, 32, 32, 8, 32, 32, 32}));
+  const std::string picture = resource(IDB_SCAN, 2);
+  ASSERT_GE(picture.size(), sizeof(BITMAPINFOHEADER));
+  const auto* header = reinterpret_cast<const BITMAPINFOHEADER*>(picture.data());
+  EXPECT_EQ(std::vector<int>({header->biWidth, header->biHeight, header->biBitCount}), std::vector<int>({64, 64, 24}));
   FreeLibrary(module);
+}
+
+// The installed program, run by tests/package/package-test.sh after a silent install: a press
+// lands in the folder that the installed Settings.ini names, and "OK" saves that file.
+TEST(DISABLED_Installed, PressesIntoTheConfiguredFolderAndOkSavesTheInstalledSettings) {
+  const wchar_t* folder = _wgetenv(L"ZEMBROLITE_INSTALLED");
+  const wchar_t* output = _wgetenv(L"ZEMBROLITE_SHARED_OUTPUT");
+  ASSERT_TRUE(folder && output);
+  ProgramCopy program = ProgramCopy::Installed(folder);
+  ASSERT_TRUE(program.start());
+  HWND window = program.mainWindow();
+  ASSERT_NE(window, nullptr);
+  Click(window);
+  EXPECT_TRUE(WaitUntil([&] { return FilesIn(output).size() == 1; }));
+  PostMessageW(window, WM_COMMAND, IDM_OPTIONS, 0);
+  HWND dialog = nullptr;
+  ASSERT_TRUE(WaitUntil([&] {
+    for (HWND shown : program.windows())
+      if (IsWindowVisible(shown) && Title(shown) == L"Settings") dialog = shown;
+    return dialog != nullptr;
+  }));
+  SetDlgItemTextW(dialog, txtDPI, L"150");
+  PostMessageW(GetDlgItem(dialog, cmdOK), BM_CLICK, 0, 0);
+  EXPECT_TRUE(
+      WaitUntil([&] { return ReadFileBytes(program.path(L"Settings.ini")).find("DPI=150") != std::string::npos; }));
+  PostMessageW(window, WM_CLOSE, 0, 0);
+  EXPECT_TRUE(program.ended(ExitTimeoutMs));
 }
