@@ -75,7 +75,17 @@ ls "$work/out" | grep -qE '^[0-9]{8}-[0-9A-Z_-]+-[0-9A-Z]{6}-[0-9]{4}\.bmp$' || 
 # An upgrade to a higher version, and a repair of a lost program file, keep both.
 echo "a line the station logged" >"$installed/Logs/Error.log"
 cp "$installed/Settings.ini" "$work/settings-before"
-bash "$root/installer/make-msi.sh" "$arch" 1.0.1 "$build" "$strip" "$work/Zembrolite-1.0.1-$arch.msi"
+# The higher version is signed on the way, with a certificate made here and thrown away after.
+openssl req -x509 -newkey rsa:2048 -nodes -days 2 -subj "/CN=Zembrolite test signing" \
+  -addext extendedKeyUsage=codeSigning -keyout "$work/key.pem" -out "$work/cert.pem" 2>/dev/null
+openssl pkcs12 -export -inkey "$work/key.pem" -in "$work/cert.pem" -out "$work/sign.pfx" -passout pass:station
+ZEMBROLITE_SIGN_PFX=$work/sign.pfx ZEMBROLITE_SIGN_PASSWORD=station \
+  bash "$root/installer/make-msi.sh" "$arch" 1.0.1 "$build" "$strip" "$work/Zembrolite-1.0.1-$arch.msi"
+mkdir "$work/unpacked"
+msiextract -C "$work/unpacked" "$work/Zembrolite-1.0.1-$arch.msi" >/dev/null
+for signed in "$work/Zembrolite-1.0.1-$arch.msi" $(find "$work/unpacked" -name '*.exe' -o -name '*.dll' -o -name '*.ds'); do
+  osslsigncode verify -CAfile "$work/cert.pem" -ignore-cdp -in "$signed" >/dev/null 2>&1 || fail "not signed: $signed"
+done
 msiexec /i "$(windows_path "$work/Zembrolite-1.0.1-$arch.msi")" || fail "upgrade failed"
 "$WINE" reg query 'HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall' /s 2>/dev/null |
   grep -qE 'DisplayVersion +REG_SZ +1\.0\.1' || fail "the upgrade did not register 1.0.1"
