@@ -13,7 +13,7 @@ packages=(
   googletest
   clang-format
   # The installer: WiX source to MSI, tables added and read, Authenticode signatures.
-  wixl msitools osslsigncode
+  wixl msitools osslsigncode openssl
 )
 
 missing=()
