@@ -144,3 +144,12 @@ void LogCall(const std::string& line) {
   WriteFile(file, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
   CloseHandle(file);
 }
+
+bool LogsChecksums() { return ReadControl("Log", "Checksum") == "1"; }
+
+void LogTime(const char* event) {
+  if (ReadControl("Log", "Times") != "1") return;
+  LARGE_INTEGER now;
+  QueryPerformanceCounter(&now);
+  LogCall(std::string("time ") + event + " qpc=" + std::to_string(now.QuadPart));
+}

@@ -14,6 +14,9 @@
 //   ReadyDelayMs=2000           how long the image takes to be ready
 //   [Log]
 //   Calls=1                     append one line per call to VirtualScanner.log
+//   Checksum=1                  and with each image the FNV-1a checksum of its pixel bytes
+//   Times=1                     and when it was enabled and when an image was transferred, as
+//                               "time <event> qpc=<QueryPerformanceCounter>" (benchmarks)
 #pragma once
 
 #include <string>
@@ -31,3 +34,5 @@ double DeviceSetting(const char* key, double defaultValue);
 std::string BehaviourSetting(const char* key, const char* defaultValue);
 
 void LogCall(const std::string& line);
+bool LogsChecksums();
+void LogTime(const char* event);

@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+#include "../twain/BmpLayout.h"
+
 namespace {
 
 constexpr int Border = 4;
@@ -11,18 +13,20 @@ constexpr int StripeEvery = 32;
 // show at a glance.
 bool OnPattern(std::int32_t x, std::int32_t y, std::int32_t width, std::int32_t height) {
   if (x < Border || y < Border || x >= width - Border || y >= height - Border) return true;
-  return (x + y) % StripeEvery < 4;
+  return (std::int64_t{x} + y) % StripeEvery < 4;
 }
 
 }  // namespace
 
 HGLOBAL MakeTestImage(std::int32_t width, std::int32_t height, int pixelType, double dpi) {
-  if (width <= 0 || height <= 0 || width > 30000 || height > 30000) return nullptr;
+  if (width <= 0 || height <= 0) return nullptr;
   const int bits = pixelType == 0 ? 1 : pixelType == 1 ? 8 : 24;
   const int colours = pixelType == 0 ? 2 : pixelType == 1 ? 256 : 0;
   const std::int64_t stride = (static_cast<std::int64_t>(bits) * width + 31) / 32 * 4;
   const std::int64_t total = sizeof(BITMAPINFOHEADER) + colours * 4 + stride * height;
-  if (total > 0x7FFFFFFF) return nullptr;
+  // The largest image that a .bmp file (and the program's signed 32-bit sizes) can hold with its
+  // 14-byte file header; larger ones are refused, as a source that cannot deliver them.
+  if (BitmapFileHeaderBytes + total > 0x7FFFFFFF) return nullptr;
   HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, static_cast<SIZE_T>(total));
   if (!memory) return nullptr;
   auto* block = static_cast<std::uint8_t*>(GlobalLock(memory));
@@ -54,15 +58,27 @@ HGLOBAL MakeTestImage(std::int32_t width, std::int32_t height, int pixelType, do
       if (bits == 1) {
         if (!ink) line[x / 8] |= static_cast<std::uint8_t>(0x80 >> (x % 8));  // 1 is white
       } else if (bits == 8) {
-        line[x] = ink ? 0 : static_cast<std::uint8_t>(64 + (x * 191) / width);
+        line[x] = ink ? 0 : static_cast<std::uint8_t>(64 + (std::int64_t{x} * 191) / width);
       } else {
         std::uint8_t* pixel = line + 3 * x;
-        pixel[0] = ink ? 0 : 160;                                            // blue
-        pixel[1] = ink ? 0 : static_cast<std::uint8_t>((y * 255) / height);  // green
-        pixel[2] = ink ? 0 : static_cast<std::uint8_t>((x * 255) / width);   // red
+        pixel[0] = ink ? 0 : 160;                                                          // blue
+        pixel[1] = ink ? 0 : static_cast<std::uint8_t>((std::int64_t{y} * 255) / height);  // green
+        pixel[2] = ink ? 0 : static_cast<std::uint8_t>((std::int64_t{x} * 255) / width);   // red
       }
     }
   }
   GlobalUnlock(memory);
   return memory;
+}
+
+std::uint32_t PixelChecksum(HGLOBAL dib) {
+  const auto* block = static_cast<const std::uint8_t*>(GlobalLock(dib));
+  if (!block) return 0;
+  BITMAPINFOHEADER header;
+  std::memcpy(&header, block, sizeof header);
+  const std::uint8_t* pixels = block + header.biSize + header.biClrUsed * 4;
+  std::uint32_t hash = 2166136261u;  // FNV-1a
+  for (DWORD i = 0; i < header.biSizeImage; ++i) hash = (hash ^ pixels[i]) * 16777619u;
+  GlobalUnlock(dib);
+  return hash;
 }

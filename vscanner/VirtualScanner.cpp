@@ -6,11 +6,11 @@
 #include <windows.h>
 
 #include <cmath>
+#include <cstdio>
 #include <cstdint>
 #include <cstdlib>
 #include <utility>
 #include <vector>
-#include <cstdio>
 #include <cstring>
 #include <map>
 #include <string>
@@ -382,6 +382,7 @@ TW_UINT16 UserInterfaceCall(TW_UINT16 message, TW_USERINTERFACE& ui) {
       if (Source.state != State::Open) return Fail(TWCC_SEQERROR);
       Source.state = State::Enabled;
       Source.viaInterface = false;
+      LogTime("enabled");
       if (ui.ShowUI) {
         Source.dialog = CreateScannerDialog(static_cast<HWND>(ui.hParent));
         if (!Source.dialog) {
@@ -431,6 +432,12 @@ TW_UINT16 NativeTransfer(TW_UINTPTR& handle) {
                                 static_cast<std::int32_t>(std::lround(height * yDpi)),
                                 static_cast<int>(CurrentValue(ICAP_PIXELTYPE)), xDpi);
   if (!image) return Fail(TWCC_LOWMEMORY);
+  LogTime("transferred");
+  if (LogsChecksums()) {
+    char text[48];
+    std::snprintf(text, sizeof text, "pixels checksum=%08X", static_cast<unsigned>(PixelChecksum(image)));
+    LogCall(text);
+  }
   handle = reinterpret_cast<TW_UINTPTR>(image);  // now the application's
   HandOver(image);
   Source.state = State::Transferring;

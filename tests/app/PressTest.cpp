@@ -5,6 +5,8 @@
 #include <windows.h>
 
 #include <cstring>
+#include <cstdio>
+#include <fstream>
 #include <functional>
 #include <regex>
 
@@ -40,13 +42,14 @@ bool CloseSourceDialog(HWND dialog) { return dialog && PostMessageW(dialog, WM_C
 
 // Width, height, bits and pixel offset of a whole .bmp file; nothing for anything else.
 std::vector<int> ImageFacts(const std::wstring& path) {
-  const std::string file = ReadFileBytes(path);
+  std::ifstream file(path.c_str(), std::ios::binary | std::ios::ate);
+  const auto size = static_cast<std::uint64_t>(file.tellg());
   BITMAPFILEHEADER head = {};
   BITMAPINFOHEADER info = {};
-  if (file.size() < sizeof head + sizeof info) return {};
-  std::memcpy(&head, file.data(), sizeof head);
-  std::memcpy(&info, file.data() + sizeof head, sizeof info);
-  if (head.bfType != 0x4D42 || head.bfSize != file.size()) return {};
+  file.seekg(0);
+  if (!file.read(reinterpret_cast<char*>(&head), sizeof head).read(reinterpret_cast<char*>(&info), sizeof info) ||
+      head.bfType != 0x4D42 || head.bfSize != size)
+    return {};
   return {info.biWidth, info.biHeight, info.biBitCount, static_cast<int>(head.bfOffBits)};
 }
 std::string Text(const std::wstring& wide) { return std::string(wide.begin(), wide.end()); }
@@ -151,6 +154,27 @@ TEST_F(PressTest, PressesAndOptionsDuringAnAcquisitionAreIgnored) {
   EXPECT_FALSE(ImageFacts(output + L"A1.bmp").empty());
   const std::string log = ScannerCallLog();
   EXPECT_EQ(log.find("IDENTITY.OPENDS"), log.rfind("IDENTITY.OPENDS")) << log;
+}
+
+// Larger than 1 GiB: a 64 x 64 inch flatbed at 300 dpi in colour, 19,200 x 19,200 pixels and
+// 1,105,920,000 pixel bytes, lands with a correct header and exactly the source's pixel bytes.
+TEST_F(PressTest, ImageLargerThanOneGibibyteKeepsItsHeaderAndPixels) {
+  WriteScannerControl("[Log]\r\nCalls=1\r\nChecksum=1\r\n[Device]\r\nPhysicalWidth=64\r\nPhysicalHeight=64\r\n");
+  settings("DPI=300\r\nColorType=RGB\r\n");
+  PressScan();
+  const std::wstring path = output + L"A1.bmp";
+  EXPECT_EQ(ImageFacts(path), std::vector<int>({19200, 19200, 24, 54}));
+  std::ifstream file(path.c_str(), std::ios::binary);
+  file.seekg(54);
+  std::vector<char> chunk(1 << 24);
+  std::uint32_t hash = 2166136261u;  // FNV-1a, as the scanner reports it
+  while (file.read(chunk.data(), chunk.size()) || file.gcount() > 0)
+    for (std::streamsize i = 0; i < file.gcount(); ++i) hash = (hash ^ static_cast<std::uint8_t>(chunk[i])) * 16777619u;
+  char reported[32];
+  std::snprintf(reported, sizeof reported, "checksum=%08X", static_cast<unsigned>(hash));
+  EXPECT_NE(ScannerCallLog().find(reported), std::string::npos) << ScannerCallLog();
+  file.close();
+  DeleteFileW(path.c_str());
 }
 
 // A failing source (each failing call is the acquisition tests'): the old image stays, nothing

@@ -36,6 +36,16 @@ check_tables() {
   done
   [ "$kept" = "144 144 " ] || fail "$msi: settings and logs not permanent and never overwritten ($kept)"
   msiinfo export "$msi" Feature | grep -qP '^VirtualScanner\t.*\t1000\t' || fail "$msi: scanner feature on by default"
+  # The packed program is large-address-aware (the PE file header's characteristics, bit 0x20).
+  local unpacked pe characteristics
+  unpacked=$(mktemp -d)
+  msiextract -C "$unpacked" "$msi" >/dev/null
+  local program
+  program=$(find "$unpacked" -name Zembrolite.exe)
+  pe=$(od -An -tu4 -j60 -N4 "$program" | tr -d ' ')
+  characteristics=$(od -An -tu2 -j$((pe + 22)) -N2 "$program" | tr -d ' ')
+  ((characteristics & 0x20)) || fail "$msi: the program is not large-address-aware"
+  rm -rf "$unpacked"
 }
 for msi in "$package" "$ZEMBROLITE_BUILD"/Zembrolite-*-x86.msi; do
   [ -f "$msi" ] && check_tables "$msi"

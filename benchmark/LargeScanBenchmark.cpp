@@ -1,0 +1,278 @@
+// Speed, memory and limits of large scans, measured from outside the real Zembrolite.exe with
+// the virtual scanner: one line per figure, each the median and range of several runs.
+//   LargeScanBenchmark <Zembrolite.exe> <work folder> <folder of VirtualScanner.ds>
+// Run by scripts/benchmark.sh; on Windows, run it the same way with the scanner's folder.
+#include <windows.h>
+// psapi.h needs windows.h first.
+#include <psapi.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "../app/resource.h"
+
+namespace {
+
+std::wstring Program, Work, ScannerFolder;
+
+double Seconds(LONGLONG ticks) {
+  LARGE_INTEGER frequency;
+  QueryPerformanceFrequency(&frequency);
+  return static_cast<double>(ticks) / static_cast<double>(frequency.QuadPart);
+}
+LONGLONG Now() {
+  LARGE_INTEGER now;
+  QueryPerformanceCounter(&now);
+  return now.QuadPart;
+}
+
+void WriteText(const std::wstring& path, const std::string& text) {
+  HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+  DWORD written = 0;
+  WriteFile(file, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
+  CloseHandle(file);
+}
+std::string ReadText(const std::wstring& path) {
+  HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                            OPEN_EXISTING, 0, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return "";
+  std::string text(GetFileSize(file, nullptr), '\0');
+  DWORD read = 0;
+  ReadFile(file, &text[0], static_cast<DWORD>(text.size()), &read, nullptr);
+  CloseHandle(file);
+  return text;
+}
+std::string Narrow(const std::wstring& text) { return std::string(text.begin(), text.end()); }
+
+// The first .bmp in the output folder, or an empty name.
+std::wstring ImageIn(const std::wstring& folder) {
+  WIN32_FIND_DATAW found;
+  HANDLE search = FindFirstFileW((folder + L"\\*.bmp").c_str(), &found);
+  if (search == INVALID_HANDLE_VALUE) return L"";
+  FindClose(search);
+  return folder + L"\\" + found.cFileName;
+}
+
+// The scanner's flatbed and behaviour, with its call log (and the times in it) started afresh.
+void Scanner(double widthInches, double heightInches, int readyDelayMs = 0) {
+  char text[256];
+  std::snprintf(text, sizeof text,
+                "[Log]\r\nCalls=1\r\nTimes=1\r\n[Device]\r\nPhysicalWidth=%.3f\r\nPhysicalHeight=%.3f\r\n"
+                "[Behaviour]\r\nReadyDelayMs=%d\r\n",
+                widthInches, heightInches, readyDelayMs);
+  WriteText(ScannerFolder + L"\\VirtualScanner.ini", text);
+  DeleteFileW((ScannerFolder + L"\\VirtualScanner.log").c_str());
+}
+LONGLONG LoggedTime(const char* event) {
+  const std::string log = ReadText(ScannerFolder + L"\\VirtualScanner.log");
+  const size_t at = log.find(std::string("time ") + event + " qpc=");
+  return at == std::string::npos ? 0 : std::stoll(log.substr(log.find('=', at) + 1));
+}
+
+// A running copy of the program in the work folder, saving colour scans at 300 dpi into out\.
+struct RunningCopy {
+  PROCESS_INFORMATION process = {};
+  HWND button = nullptr;
+  std::wstring output = Work + L"\\out";
+
+  RunningCopy() {
+    const std::wstring folder = Work + L"\\program";
+    CreateDirectoryW(folder.c_str(), nullptr);
+    CreateDirectoryW(output.c_str(), nullptr);
+    CopyFileW(Program.c_str(), (folder + L"\\Zembrolite.exe").c_str(), FALSE);
+    WriteText(folder + L"\\Settings.ini",
+              "[Path]\r\nPath=" + Narrow(output) + "\\\r\n[Scanner]\r\nDPI=300\r\nColorType=RGB\r\n");
+    std::wstring commandLine = L"\"" + folder + L"\\Zembrolite.exe\"";
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof startup;
+    if (!CreateProcessW(nullptr, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, folder.c_str(), &startup,
+                        &process))
+      return;
+    WaitForInputIdle(process.hProcess, 15000);
+    for (int i = 0; i < 300 && !button; ++i, Sleep(50)) {
+      HWND main = FindWindowW(L"ZembroliteMain", nullptr);
+      if (main && IsWindowVisible(main)) button = GetDlgItem(main, IDC_CMDZADUDUVUR);
+    }
+  }
+  ~RunningCopy() {
+    PostMessageW(GetParent(button), WM_CLOSE, 0, 0);
+    if (WaitForSingleObject(process.hProcess, 10000) != WAIT_OBJECT_0) TerminateProcess(process.hProcess, 1);
+    CloseHandle(process.hProcess);
+    CloseHandle(process.hThread);
+  }
+
+  // Presses "scan" and waits until an image is in place (its time) or the press has ended
+  // without one (0).
+  LONGLONG press(std::wstring* image = nullptr) {
+    for (std::wstring old = ImageIn(output); !old.empty(); old = ImageIn(output)) DeleteFileW(old.c_str());
+    PostMessageW(button, BM_CLICK, 0, 0);
+    for (;;) {
+      const std::wstring found = ImageIn(output);
+      if (!found.empty()) {
+        if (image) *image = found;
+        return Now();
+      }
+      if (ReadText(ScannerFolder + L"\\VirtualScanner.log").find("IDENTITY.CLOSEDS") != std::string::npos &&
+          ImageIn(output).empty())
+        return 0;
+      Sleep(1);
+    }
+  }
+  double cpuSeconds() const {
+    FILETIME created, ended, kernel, user;
+    GetProcessTimes(process.hProcess, &created, &ended, &kernel, &user);
+    auto value = [](FILETIME t) { return (static_cast<ULONGLONG>(t.dwHighDateTime) << 32) | t.dwLowDateTime; };
+    return static_cast<double>(value(kernel) + value(user)) / 1e7;
+  }
+  double pagefileBytes(bool peak) const {
+    PROCESS_MEMORY_COUNTERS memory = {};
+    GetProcessMemoryInfo(process.hProcess, &memory, sizeof memory);
+    return static_cast<double>(peak ? memory.PeakPagefileUsage : memory.PagefileUsage);
+  }
+};
+
+struct Figure {
+  std::vector<double> runs;
+  double median() const {
+    std::vector<double> sorted = runs;
+    std::sort(sorted.begin(), sorted.end());
+    return sorted.empty() ? 0 : sorted[sorted.size() / 2];
+  }
+  std::string text(const char* format, double scale = 1) const {
+    char line[128];
+    const auto [low, high] = std::minmax_element(runs.begin(), runs.end());
+    std::snprintf(line, sizeof line, format, median() * scale);
+    std::string range = line;
+    std::snprintf(line, sizeof line, format, *low * scale);
+    range += std::string(" (") + line + "-";
+    std::snprintf(line, sizeof line, format, *high * scale);
+    return range + line + ")";
+  }
+};
+
+// A plain sequential write of the same bytes with a flush, to the same folder.
+double PlainWrite(const std::wstring& folder, ULONGLONG bytes) {
+  const std::wstring path = folder + L"\\plain.tmp";
+  std::vector<char> chunk(16 << 20, 'p');
+  const LONGLONG start = Now();
+  HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+  for (ULONGLONG left = bytes; left > 0;) {
+    const DWORD piece = static_cast<DWORD>(std::min<ULONGLONG>(left, chunk.size()));
+    DWORD written = 0;
+    WriteFile(file, chunk.data(), piece, &written, nullptr);
+    left -= piece;
+  }
+  FlushFileBuffers(file);
+  CloseHandle(file);
+  const double seconds = Seconds(Now() - start);
+  DeleteFileW(path.c_str());
+  return seconds;
+}
+
+// The square flatbed, in inches at 300 dpi, whose colour image has about this many bytes.
+double SideFor(double bytes) { return std::sqrt(bytes / 3) / 300; }
+ULONGLONG FileBytes(const std::wstring& path) {
+  WIN32_FILE_ATTRIBUTE_DATA data = {};
+  GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data);
+  return (static_cast<ULONGLONG>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+}
+
+void SaveSpeed(RunningCopy& copy, double megabytes, int runs) {
+  Figure save, plain, ratio;
+  for (int run = 0; run < runs; ++run) {
+    Scanner(SideFor(megabytes * 1e6), SideFor(megabytes * 1e6));
+    std::wstring image;
+    const LONGLONG inPlace = copy.press(&image);
+    const LONGLONG transferred = LoggedTime("transferred");
+    if (!inPlace || !transferred) return std::printf("save %.0f MB: the press failed\n", megabytes), void();
+    save.runs.push_back(Seconds(inPlace - transferred));
+    plain.runs.push_back(PlainWrite(copy.output, FileBytes(image)));
+    ratio.runs.push_back(save.runs.back() / plain.runs.back());
+  }
+  std::printf("save %.0f MB image, transfer done to file in place: %s s; plain write with flush %s s; ratio %s\n",
+              megabytes, save.text("%.3f").c_str(), plain.text("%.3f").c_str(), ratio.text("%.2f").c_str());
+}
+
+void PeakMemory(double megabytes) {
+  RunningCopy copy;
+  Scanner(SideFor(megabytes * 1e6), SideFor(megabytes * 1e6));
+  const double idle = copy.pagefileBytes(false);
+  std::wstring image;
+  if (!copy.press(&image)) return std::printf("peak memory: the press failed\n"), void();
+  const double above = copy.pagefileBytes(true) - idle, bytes = static_cast<double>(FileBytes(image));
+  std::printf("peak memory while saving a %.0f MB image: %.0f MB above the idle program (%.2f images)\n", bytes / 1e6,
+              above / 1e6, above / bytes);
+}
+
+void Largest(RunningCopy& copy) {
+  double works = SideFor(100e6), fails = SideFor(8e9);
+  ULONGLONG largest = 0;
+  while (fails - works > 0.05) {
+    const double side = (works + fails) / 2;
+    Scanner(side, side);
+    std::wstring image;
+    if (copy.press(&image)) {
+      works = side, largest = FileBytes(image);
+      DeleteFileW(image.c_str());
+    } else {
+      fails = side;
+    }
+  }
+  std::printf("largest image scanned and saved: %llu bytes (%.2f MiB; %.2f inches square at 300 dpi in colour)\n",
+              largest, static_cast<double>(largest) / 1048576, works);
+}
+
+void WaitingCpu(RunningCopy& copy, int runs) {
+  Figure cpu;
+  for (int run = 0; run < runs; ++run) {
+    Scanner(0.1, 0.1, 10000);
+    const double before = copy.cpuSeconds();
+    copy.press();
+    cpu.runs.push_back(copy.cpuSeconds() - before);
+  }
+  std::printf("CPU time of the program while the source keeps it waiting 10 s: %s ms\n",
+              cpu.text("%.0f", 1000).c_str());
+}
+
+void PressToFile(RunningCopy& copy, int runs) {
+  Figure press, source, added;
+  for (int run = 0; run < runs; ++run) {
+    Scanner(8.27, 11.69);  // A4
+    const LONGLONG pressed = Now(), inPlace = copy.press();
+    const LONGLONG enabled = LoggedTime("enabled"), transferred = LoggedTime("transferred");
+    if (!inPlace || !enabled || !transferred) return std::printf("press to file: the press failed\n"), void();
+    press.runs.push_back(Seconds(inPlace - pressed));
+    source.runs.push_back(Seconds(transferred - enabled));
+    added.runs.push_back(press.runs.back() - source.runs.back());
+  }
+  std::printf("A4 at 300 dpi in colour, press to file in place: %s s; the source's own time %s s; the rest %s ms\n",
+              press.text("%.3f").c_str(), source.text("%.3f").c_str(), added.text("%.0f", 1000).c_str());
+}
+
+}  // namespace
+
+int wmain(int argc, wchar_t** argv) {
+  if (argc != 4) {
+    std::fprintf(stderr, "usage: LargeScanBenchmark <Zembrolite.exe> <work folder> <scanner folder>\n");
+    return 2;
+  }
+  Program = argv[1], Work = argv[2], ScannerFolder = argv[3];
+  CreateDirectoryW(Work.c_str(), nullptr);
+  {
+    RunningCopy copy;
+    if (!copy.button) return std::fprintf(stderr, "the program did not start\n"), 1;
+    PressToFile(copy, 5);
+    SaveSpeed(copy, 100, 5);
+    SaveSpeed(copy, 400, 3);
+    WaitingCpu(copy, 3);
+    Largest(copy);
+  }
+  PeakMemory(400);
+  DeleteFileW((ScannerFolder + L"\\VirtualScanner.ini").c_str());
+  DeleteFileW((ScannerFolder + L"\\VirtualScanner.log").c_str());
+  return 0;
+}
