@@ -16,10 +16,12 @@
 
 namespace {
 
-// Layout at 96 dots per inch (15 twips to a pixel).
-constexpr SIZE MainClientSize = {181, 115};
-constexpr RECT ScanButtonBounds = {8, 16, 8 + 149, 16 + 83};
+// Layout in twips (1/1440 inch), placed at the DPI that the window is shown at; at 96 dots per
+// inch (15 twips to a pixel) the client area is 181 x 115 pixels and the button 149 x 83 at 8, 16.
+constexpr SIZE MainClientTwips = {2715, 1725};
+constexpr RECT ScanButtonTwips = {120, 240, 120 + 2235, 240 + 1245};
 constexpr int FontPoints = 12;
+constexpr int DesignDpi = 96;
 constexpr DWORD MainStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX;
 
 // Resources that live as long as the main window.
@@ -28,12 +30,16 @@ struct MainResources {
   UniqueGdiObject buttonFont;
   UniqueGdiObject buttonPicture;
   HWND scanButton = nullptr;
+  int dpi = DesignDpi;
 };
 MainResources Resources;
 
-HFONT CreateTahoma(HDC dc, int weight) {
+int Pixels(int twips) { return MulDiv(twips, Resources.dpi, 1440); }
+SIZE ClientSize() { return {Pixels(MainClientTwips.cx), Pixels(MainClientTwips.cy)}; }
+
+HFONT CreateTahoma(int dpi, int weight) {
   LOGFONTW font = {};
-  font.lfHeight = -MulDiv(FontPoints, GetDeviceCaps(dc, LOGPIXELSY), 72);
+  font.lfHeight = -MulDiv(FontPoints, dpi, 72);
   font.lfWeight = weight;
   font.lfCharSet = 0;
   wcscpy_s(font.lfFaceName, L"Tahoma");
@@ -76,22 +82,33 @@ void MainFormLoad(HWND window) {
   }
 }
 
-void CreateControls(HWND window, HINSTANCE instance) {
+// The DPI that text is drawn at on the screen that shows the window.
+int ScreenDpi(HWND window) {
   HDC dc = GetDC(window);
-  Resources.formFont.reset(CreateTahoma(dc, FW_NORMAL));
-  Resources.buttonFont.reset(CreateTahoma(dc, FW_BOLD));
-  ReleaseDC(window, dc);
+  const int dpi = dc ? GetDeviceCaps(dc, LOGPIXELSY) : DesignDpi;
+  if (dc) ReleaseDC(window, dc);
+  return dpi > 0 ? dpi : DesignDpi;
+}
+
+// Fonts at their points and the button at its twips, for this DPI.
+void LayOut(int dpi) {
+  Resources.dpi = dpi;
+  Resources.formFont.reset(CreateTahoma(dpi, FW_NORMAL));
+  Resources.buttonFont.reset(CreateTahoma(dpi, FW_BOLD));
+  if (!Resources.scanButton) return;
+  SendMessageW(Resources.scanButton, WM_SETFONT, reinterpret_cast<WPARAM>(Resources.buttonFont.get()), TRUE);
+  const RECT& b = ScanButtonTwips;
+  SetWindowPos(Resources.scanButton, nullptr, Pixels(b.left), Pixels(b.top), Pixels(b.right - b.left),
+               Pixels(b.bottom - b.top), SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+void CreateControls(HWND window, HINSTANCE instance) {
   Resources.buttonPicture.reset(
       LoadImageW(instance, MAKEINTRESOURCEW(IDB_SCAN), IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION));
-
-  const RECT& b = ScanButtonBounds;
-  Resources.scanButton = CreateWindowExW(0, L"BUTTON", L"scan", WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_OWNERDRAW,
-                                         b.left, b.top, b.right - b.left, b.bottom - b.top, window,
-                                         reinterpret_cast<HMENU>(IDC_CMDZADUDUVUR), instance, nullptr);
-  if (Resources.scanButton) {
-    SendMessageW(Resources.scanButton, WM_SETFONT, reinterpret_cast<WPARAM>(Resources.buttonFont.get()), FALSE);
-    MakeEnterPressButton(Resources.scanButton);
-  }
+  Resources.scanButton = CreateWindowExW(0, L"BUTTON", L"scan", WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_OWNERDRAW, 0, 0,
+                                         0, 0, window, reinterpret_cast<HMENU>(IDC_CMDZADUDUVUR), instance, nullptr);
+  if (Resources.scanButton) MakeEnterPressButton(Resources.scanButton);
+  LayOut(ScreenDpi(window));
 }
 
 // Set when the program is asked to close while a press is acquiring: the acquisition is ended
@@ -123,8 +140,9 @@ void FitClientArea(HWND window) {
   RECT client, frame;
   GetClientRect(window, &client);
   GetWindowRect(window, &frame);
-  const int dx = MainClientSize.cx - (client.right - client.left);
-  const int dy = MainClientSize.cy - (client.bottom - client.top);
+  const SIZE size = ClientSize();
+  const int dx = size.cx - (client.right - client.left);
+  const int dy = size.cy - (client.bottom - client.top);
   if (dx != 0 || dy != 0)
     SetWindowPos(window, nullptr, 0, 0, frame.right - frame.left + dx, frame.bottom - frame.top + dy,
                  SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
@@ -167,6 +185,16 @@ LRESULT CALLBACK MainProc(HWND window, UINT message, WPARAM wParam, LPARAM lPara
     case WM_COMMAND:
       OnCommand(window, LOWORD(wParam));
       return 0;
+    case WM_DPICHANGED: {
+      // Moved to a screen of another DPI: the layout follows, in the frame Windows suggests.
+      LayOut(LOWORD(wParam));
+      const RECT& suggested = *reinterpret_cast<const RECT*>(lParam);
+      SetWindowPos(window, nullptr, suggested.left, suggested.top, suggested.right - suggested.left,
+                   suggested.bottom - suggested.top, SWP_NOZORDER | SWP_NOACTIVATE);
+      FitClientArea(window);
+      InvalidateRect(window, nullptr, TRUE);
+      return 0;
+    }
     case WM_QUERYENDSESSION:
       return TRUE;
     case WM_ENDSESSION:
@@ -205,7 +233,8 @@ bool RegisterMainClass(HINSTANCE instance) {
 HWND CreateMain(HINSTANCE instance) {
   if (!RegisterMainClass(instance)) return nullptr;
   HMENU menu = LoadMenuW(instance, MAKEINTRESOURCEW(IDM_MAIN));
-  RECT frame = {0, 0, MainClientSize.cx, MainClientSize.cy};
+  // The frame for the design size; the client area is fitted once the window knows its DPI.
+  RECT frame = {0, 0, MulDiv(MainClientTwips.cx, DesignDpi, 1440), MulDiv(MainClientTwips.cy, DesignDpi, 1440)};
   AdjustWindowRectEx(&frame, MainStyle, menu != nullptr, 0);
   HWND window = CreateWindowExW(0, MainClassName, ProductName, MainStyle, CW_USEDEFAULT, CW_USEDEFAULT,
                                 frame.right - frame.left, frame.bottom - frame.top, nullptr, menu, instance, nullptr);

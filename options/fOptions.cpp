@@ -54,7 +54,9 @@ constexpr SIZE ClientTwips = {6795, 4410};
 constexpr int WindowFontHundredths = 1200;
 const wchar_t* const ColourEntries[] = {L"BW", L"GREY", L"RGB"};
 
-int Pixels(int twips) { return MulDiv(twips, 96, 1440); }
+// Twips at the DPI that the dialog's text is drawn at, so that controls and fonts keep their
+// proportions on every screen (at 96 dots per inch, 15 twips to a pixel).
+int Pixels(int twips, int dpi) { return MulDiv(twips, dpi, 1440); }
 
 // Everything that one opening of the dialog owns.
 struct DialogState {
@@ -62,6 +64,7 @@ struct DialogState {
   std::vector<UniqueGdiObject> fonts;
   std::wstring scanArrayTag;  // the file chosen last in the file-open dialog
   HFONT windowFont = nullptr;
+  int dpi = 96;
 };
 DialogState* Open = nullptr;
 
@@ -105,11 +108,12 @@ void FitClosedHeight(HWND list, int height) {
 
 void CreateControls(DialogState& state, HINSTANCE instance) {
   HDC dc = GetDC(state.window);
+  if (GetDeviceCaps(dc, LOGPIXELSY) > 0) state.dpi = GetDeviceCaps(dc, LOGPIXELSY);
   for (const ControlDesign& design : Design) {
     const wchar_t* className = L"BUTTON";
     DWORD style = WS_CHILD | WS_VISIBLE;
     DWORD exStyle = 0;
-    int height = Pixels(design.height);
+    int height = Pixels(design.height, state.dpi);
     switch (design.kind) {
       case Kind::Label:
         className = L"STATIC";
@@ -132,21 +136,21 @@ void CreateControls(DialogState& state, HINSTANCE instance) {
         height += 120;  // room for the dropped list; the closed box keeps its own height
         break;
     }
-    HWND control = CreateWindowExW(exStyle, className, design.caption, style, Pixels(design.left), Pixels(design.top),
-                                   Pixels(design.width), height, state.window,
+    HWND control = CreateWindowExW(exStyle, className, design.caption, style, Pixels(design.left, state.dpi),
+                                   Pixels(design.top, state.dpi), Pixels(design.width, state.dpi), height, state.window,
                                    reinterpret_cast<HMENU>(static_cast<INT_PTR>(design.id)), instance, nullptr);
     HFONT font = MakeTahoma(dc, design.hundredthsOfPoints, design.bold);
     state.fonts.emplace_back(font);
     SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
-    if (design.kind == Kind::ColourList) FitClosedHeight(control, Pixels(design.height));
+    if (design.kind == Kind::ColourList) FitClosedHeight(control, Pixels(design.height, state.dpi));
   }
   state.windowFont = MakeTahoma(dc, WindowFontHundredths, false);
   state.fonts.emplace_back(state.windowFont);
   ReleaseDC(state.window, dc);
 }
 
-void FitClientArea(HWND dialog) {
-  RECT frame = {0, 0, Pixels(ClientTwips.cx), Pixels(ClientTwips.cy)};
+void FitClientArea(HWND dialog, int dpi) {
+  RECT frame = {0, 0, Pixels(ClientTwips.cx, dpi), Pixels(ClientTwips.cy, dpi)};
   AdjustWindowRectEx(&frame, static_cast<DWORD>(GetWindowLongW(dialog, GWL_STYLE)), FALSE,
                      static_cast<DWORD>(GetWindowLongW(dialog, GWL_EXSTYLE)));
   SetWindowPos(dialog, nullptr, 0, 0, frame.right - frame.left, frame.bottom - frame.top,
@@ -293,7 +297,7 @@ INT_PTR CALLBACK DialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
                                                        GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON),
                                                        LR_SHARED)));
       CreateControls(*Open, instance);
-      FitClientArea(dialog);
+      FitClientArea(dialog, Open->dpi);
       FormLoad(dialog);
       SetFocus(Control(dialog, chkScanUI));
       return FALSE;  // the focus is set

@@ -62,3 +62,24 @@ TEST(MainWindow, ButtonFaceIsLightGreyWithThePictureAboveTheCaption) {
   EXPECT_NE(GetPixel(dc, 8 + 74, 16 + 2 + 40), RGB(224, 224, 224));
   ReleaseDC(main, dc);
 }
+
+// Moved to a screen of 144 dpi and back: client area, button and fonts follow their twips and
+// points within the frame that Windows suggests.
+TEST(MainWindow, LayoutFollowsTheDpiOfTheScreen) {
+  HWND main = MainWindow(), button = GetDlgItem(main, IDC_CMDZADUDUVUR);
+  for (int dpi : {144, 96}) {
+    RECT frame;
+    GetWindowRect(main, &frame);
+    RECT suggested = {frame.left, frame.top, frame.left + 400, frame.top + 300};
+    SendMessageW(main, WM_DPICHANGED, MAKEWPARAM(dpi, dpi), reinterpret_cast<LPARAM>(&suggested));
+    RECT client, r;
+    GetClientRect(main, &client);
+    GetWindowRect(button, &r);
+    MapWindowPoints(nullptr, main, reinterpret_cast<POINT*>(&r), 2);
+    EXPECT_EQ(std::to_wstring(client.right) + L"x" + std::to_wstring(client.bottom) + L" " + std::to_wstring(r.left) +
+                  L"," + std::to_wstring(r.top) + L"," + std::to_wstring(r.right - r.left) + L"," +
+                  std::to_wstring(r.bottom - r.top) + L" " + std::to_wstring(FontOf(main).height) + L" " +
+                  std::to_wstring(FontOf(button).height),
+              dpi == 144 ? L"272x173 12,24,224,125 -24 -24" : L"181x115 8,16,149,83 -16 -16");
+  }
+}
