@@ -82,14 +82,6 @@ void MainFormLoad(HWND window) {
   }
 }
 
-// The DPI that text is drawn at on the screen that shows the window.
-int ScreenDpi(HWND window) {
-  HDC dc = GetDC(window);
-  const int dpi = dc ? GetDeviceCaps(dc, LOGPIXELSY) : DesignDpi;
-  if (dc) ReleaseDC(window, dc);
-  return dpi > 0 ? dpi : DesignDpi;
-}
-
 // Fonts at their points and the button at its twips, for this DPI.
 void LayOut(int dpi) {
   Resources.dpi = dpi;
@@ -108,7 +100,7 @@ void CreateControls(HWND window, HINSTANCE instance) {
   Resources.scanButton = CreateWindowExW(0, L"BUTTON", L"scan", WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_OWNERDRAW, 0, 0,
                                          0, 0, window, reinterpret_cast<HMENU>(IDC_CMDZADUDUVUR), instance, nullptr);
   if (Resources.scanButton) MakeEnterPressButton(Resources.scanButton);
-  LayOut(ScreenDpi(window));
+  LayOut(WindowDpi(window));
 }
 
 // Set when the program is asked to close while a press is acquiring: the acquisition is ended

@@ -49,3 +49,17 @@ AppError LastWin32Error() {
     description.pop_back();
   return {static_cast<std::int32_t>(code), description};
 }
+
+int WindowDpi(HWND window) {
+  using GetDpiForWindowProc = UINT(WINAPI*)(HWND);
+  static const auto getDpiForWindow = reinterpret_cast<GetDpiForWindowProc>(
+      reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"user32.dll"), "GetDpiForWindow")));
+  if (getDpiForWindow && window) {
+    const UINT dpi = getDpiForWindow(window);
+    if (dpi > 0) return static_cast<int>(dpi);
+  }
+  HDC dc = GetDC(window);
+  const int dpi = dc ? GetDeviceCaps(dc, LOGPIXELSY) : 0;
+  if (dc) ReleaseDC(window, dc);
+  return dpi > 0 ? dpi : 96;
+}

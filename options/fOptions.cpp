@@ -54,8 +54,8 @@ constexpr SIZE ClientTwips = {6795, 4410};
 constexpr int WindowFontHundredths = 1200;
 const wchar_t* const ColourEntries[] = {L"BW", L"GREY", L"RGB"};
 
-// Twips at the DPI that the dialog's text is drawn at, so that controls and fonts keep their
-// proportions on every screen (at 96 dots per inch, 15 twips to a pixel).
+// Twips at the DPI of the screen that shows the dialog, the DPI of its fonts too (at 96 dots per
+// inch, 15 twips to a pixel).
 int Pixels(int twips, int dpi) { return MulDiv(twips, dpi, 1440); }
 
 // Everything that one opening of the dialog owns.
@@ -68,9 +68,9 @@ struct DialogState {
 };
 DialogState* Open = nullptr;
 
-HFONT MakeTahoma(HDC dc, int hundredthsOfPoints, bool bold) {
+HFONT MakeTahoma(int dpi, int hundredthsOfPoints, bool bold) {
   LOGFONTW font = {};
-  font.lfHeight = -MulDiv(hundredthsOfPoints, GetDeviceCaps(dc, LOGPIXELSY), 7200);
+  font.lfHeight = -MulDiv(hundredthsOfPoints, dpi, 7200);
   font.lfWeight = bold ? FW_BOLD : FW_NORMAL;
   font.lfCharSet = 0;
   wcscpy_s(font.lfFaceName, L"Tahoma");
@@ -107,8 +107,7 @@ void FitClosedHeight(HWND list, int height) {
 }
 
 void CreateControls(DialogState& state, HINSTANCE instance) {
-  HDC dc = GetDC(state.window);
-  if (GetDeviceCaps(dc, LOGPIXELSY) > 0) state.dpi = GetDeviceCaps(dc, LOGPIXELSY);
+  state.dpi = WindowDpi(state.window);
   for (const ControlDesign& design : Design) {
     const wchar_t* className = L"BUTTON";
     DWORD style = WS_CHILD | WS_VISIBLE;
@@ -139,14 +138,13 @@ void CreateControls(DialogState& state, HINSTANCE instance) {
     HWND control = CreateWindowExW(exStyle, className, design.caption, style, Pixels(design.left, state.dpi),
                                    Pixels(design.top, state.dpi), Pixels(design.width, state.dpi), height, state.window,
                                    reinterpret_cast<HMENU>(static_cast<INT_PTR>(design.id)), instance, nullptr);
-    HFONT font = MakeTahoma(dc, design.hundredthsOfPoints, design.bold);
+    HFONT font = MakeTahoma(state.dpi, design.hundredthsOfPoints, design.bold);
     state.fonts.emplace_back(font);
     SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
     if (design.kind == Kind::ColourList) FitClosedHeight(control, Pixels(design.height, state.dpi));
   }
-  state.windowFont = MakeTahoma(dc, WindowFontHundredths, false);
+  state.windowFont = MakeTahoma(state.dpi, WindowFontHundredths, false);
   state.fonts.emplace_back(state.windowFont);
-  ReleaseDC(state.window, dc);
 }
 
 void FitClientArea(HWND dialog, int dpi) {
