@@ -1,6 +1,9 @@
 #include "Main.h"
 
+#include <climits>
+#include <cstdlib>
 #include <string>
+#include <utility>
 
 #include "../common/Handles.h"
 #include "../common/WinText.h"
@@ -82,11 +85,24 @@ void MainFormLoad(HWND window) {
   }
 }
 
+// The button's picture drawn for the size nearest to 64 pixels at this DPI; never stretched.
+HBITMAP LoadScanPicture(int dpi) {
+  const std::pair<int, int> pictures[] = {{64, IDB_SCAN}, {80, IDB_SCAN_80}, {96, IDB_SCAN_96}, {128, IDB_SCAN_128}};
+  const int wanted = MulDiv(64, dpi, DesignDpi);
+  int id = IDB_SCAN, distance = INT_MAX;
+  for (const auto& picture : pictures) {
+    if (std::abs(picture.first - wanted) < distance) distance = std::abs(picture.first - wanted), id = picture.second;
+  }
+  return static_cast<HBITMAP>(
+      LoadImageW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(id), IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION));
+}
+
 // Fonts at their points and the button at its twips, for this DPI.
 void LayOut(int dpi) {
   Resources.dpi = dpi;
   Resources.formFont.reset(CreateTahoma(dpi, FW_NORMAL));
   Resources.buttonFont.reset(CreateTahoma(dpi, FW_BOLD));
+  Resources.buttonPicture.reset(LoadScanPicture(dpi));
   if (!Resources.scanButton) return;
   SendMessageW(Resources.scanButton, WM_SETFONT, reinterpret_cast<WPARAM>(Resources.buttonFont.get()), TRUE);
   const RECT& b = ScanButtonTwips;
@@ -95,8 +111,6 @@ void LayOut(int dpi) {
 }
 
 void CreateControls(HWND window, HINSTANCE instance) {
-  Resources.buttonPicture.reset(
-      LoadImageW(instance, MAKEINTRESOURCEW(IDB_SCAN), IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION));
   Resources.scanButton = CreateWindowExW(0, L"BUTTON", L"scan", WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_OWNERDRAW, 0, 0,
                                          0, 0, window, reinterpret_cast<HMENU>(IDC_CMDZADUDUVUR), instance, nullptr);
   if (Resources.scanButton) MakeEnterPressButton(Resources.scanButton);

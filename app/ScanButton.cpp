@@ -6,16 +6,21 @@
 
 namespace {
 
-constexpr int PictureSize = 64;
-// The picture's lowest rows are plain face colour, so the caption may start on them.
-constexpr int CaptionTopInPicture = 58;
+// The picture's lowest tenth is plain face colour (58 of 64 rows drawn), so the caption may
+// start on it.
+int CaptionTopInPicture(int pictureSize) { return pictureSize * 58 / 64; }
+
+int PictureSize(HBITMAP picture) {
+  BITMAP facts = {};
+  return picture && GetObjectW(picture, sizeof facts, &facts) ? facts.bmHeight : 0;
+}
 
 void DrawPicture(HDC dc, HBITMAP picture, int left, int top) {
   if (!picture) return;
   UniqueMemoryDc source(CreateCompatibleDC(dc));
   if (!source) return;
   SelectedObject selected(source.get(), picture);
-  BitBlt(dc, left, top, PictureSize, PictureSize, source.get(), 0, 0, SRCCOPY);
+  BitBlt(dc, left, top, PictureSize(picture), PictureSize(picture), source.get(), 0, 0, SRCCOPY);
 }
 
 std::wstring WindowText(HWND window) {
@@ -53,14 +58,14 @@ void DrawScanButton(const DRAWITEMSTRUCT& item, HBITMAP picture, HFONT captionFo
 
   // A pressed button shifts its content by one pixel, as the system's own buttons do.
   const int shift = pushed ? 1 : 0;
-  const int width = face.right - face.left;
-  DrawPicture(dc, picture, face.left + (width - PictureSize) / 2 + shift, face.top + 2 + shift);
+  const int width = face.right - face.left, pictureSize = PictureSize(picture);
+  DrawPicture(dc, picture, face.left + (width - pictureSize) / 2 + shift, face.top + 2 + shift);
 
   SelectedObject font(dc, captionFont);
   SetBkMode(dc, TRANSPARENT);
   SetTextColor(dc, GetSysColor((item.itemState & ODS_DISABLED) ? COLOR_GRAYTEXT : COLOR_BTNTEXT));
-  RECT caption = {face.left + 2 + shift, face.top + 2 + CaptionTopInPicture + shift, face.right - 2 + shift,
-                  face.bottom - 2 + shift};
+  RECT caption = {face.left + 2 + shift, face.top + 2 + CaptionTopInPicture(pictureSize) + shift,
+                  face.right - 2 + shift, face.bottom - 2 + shift};
   const std::wstring text = WindowText(item.hwndItem);
   const UINT format = DT_CENTER | DT_VCENTER | DT_SINGLELINE;
   DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &caption, format);
@@ -72,8 +77,12 @@ void DrawScanButton(const DRAWITEMSTRUCT& item, HBITMAP picture, HFONT captionFo
     const int textWidth = focus.right - focus.left;
     focus.left = caption.left + ((caption.right - caption.left) - textWidth) / 2 - 2;
     focus.right = focus.left + textWidth + 4;
-    focus.top = caption.top;
-    focus.bottom = caption.bottom;
+    // Two pixels of room around the text, and never into the picture's drawn rows.
+    const int textHeight = focus.bottom - focus.top;
+    focus.top = caption.top + ((caption.bottom - caption.top) - textHeight) / 2 - 2;
+    focus.bottom = focus.top + textHeight + 4;
+    const int belowPicture = face.top + 2 + CaptionTopInPicture(pictureSize) + shift;
+    if (focus.top < belowPicture) focus.top = belowPicture;
     DrawFocusRect(dc, &focus);
   }
 }

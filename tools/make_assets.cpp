@@ -1,5 +1,6 @@
 // Draws the program's icon (two 32 x 32 images: 256 colours and 32 bits per pixel) and the
-// scan button's 64 x 64, 24-bit picture: a flatbed scanner with a sheet of paper in it.
+// scan button's 24-bit picture, a flatbed scanner: 64 x 64 for 96 dpi, and 80, 96 and 128
+// pixels square for 120, 144 and 192 dpi.
 // Usage: make_assets <output folder>
 #include <cstdint>
 #include <cstdio>
@@ -21,17 +22,20 @@ struct Shape {
   Rgba colour;
 };
 
-// Painted in order; later shapes cover earlier ones.
+// Painted in order; later shapes cover earlier ones. A flatbed scanner seen from the front: a
+// wide, low body with its lid raised behind a sheet on the glass and the scanning light along
+// the front. The lowest tenth stays the face colour, where the button's caption may begin.
 const std::vector<Shape> ScannerMotif = {
-    {0.22, 0.06, 0.78, 0.56, {150, 150, 150, 255}},  // paper edge
-    {0.24, 0.08, 0.76, 0.56, {255, 255, 255, 255}},  // paper
-    {0.30, 0.16, 0.70, 0.20, {90, 110, 160, 255}},   // printed lines
-    {0.30, 0.26, 0.64, 0.30, {90, 110, 160, 255}},  {0.30, 0.36, 0.68, 0.40, {90, 110, 160, 255}},
-    {0.06, 0.46, 0.94, 0.88, {52, 62, 80, 255}},     // body
-    {0.08, 0.48, 0.92, 0.56, {118, 130, 150, 255}},  // lid
-    {0.12, 0.62, 0.88, 0.68, {70, 220, 140, 255}},   // light bar under the glass
-    {0.76, 0.74, 0.84, 0.80, {230, 60, 50, 255}},    // power light
-    {0.10, 0.88, 0.90, 0.92, {30, 34, 44, 255}},     // foot
+    {0.10, 0.10, 0.90, 0.16, {96, 104, 120, 255}},   // lid, raised: its top edge
+    {0.12, 0.16, 0.88, 0.44, {150, 158, 172, 255}},  // lid, its underside
+    {0.14, 0.20, 0.86, 0.42, {176, 184, 198, 255}},  // the lid's white pad
+    {0.04, 0.44, 0.96, 0.54, {120, 170, 200, 255}},  // glass
+    {0.30, 0.36, 0.70, 0.50, {255, 255, 255, 255}},  // a sheet on the glass
+    {0.34, 0.40, 0.62, 0.42, {90, 110, 160, 255}},   // its lines
+    {0.34, 0.44, 0.66, 0.46, {90, 110, 160, 255}},  {0.04, 0.54, 0.96, 0.86, {52, 62, 80, 255}},  // body
+    {0.08, 0.60, 0.92, 0.64, {120, 240, 210, 255}},                                               // the scanning light
+    {0.80, 0.74, 0.88, 0.80, {230, 60, 50, 255}},                                                 // power light
+    {0.06, 0.86, 0.94, 0.89, {30, 34, 44, 255}},                                                  // foot
 };
 
 using Image = std::vector<Rgba>;  // rows top-down
@@ -185,8 +189,13 @@ int main(int argc, char** argv) {
   }
   const std::string folder = argv[1];
   const Image icon = Draw(32, Rgba{0, 0, 0, 0});
-  const Image picture = Draw(64, Rgba{224, 224, 224, 255});  // the button's face colour
-  if (!Save(folder + "/Zembrolite.ico", IconFile(icon, 32)) || !Save(folder + "/scan.bmp", BmpFile(picture, 64))) {
+  bool saved = Save(folder + "/Zembrolite.ico", IconFile(icon, 32));
+  // The button's picture on its face colour, for 96, 120, 144 and 192 dots per inch.
+  for (int size : {64, 80, 96, 128}) {
+    const std::string name = size == 64 ? "/scan.bmp" : "/scan-" + std::to_string(size) + ".bmp";
+    saved = saved && Save(folder + name, BmpFile(Draw(size, Rgba{224, 224, 224, 255}), size));
+  }
+  if (!saved) {
     std::fprintf(stderr, "make_assets: cannot write to %s\n", folder.c_str());
     return 1;
   }
