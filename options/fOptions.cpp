@@ -106,13 +106,33 @@ void FitClosedHeight(HWND list, int height) {
   }
 }
 
+// Each control at its twips and with its font at its points, for the dialog's DPI. The fonts
+// in use are replaced only once the new ones are set.
+void PlaceControls(DialogState& state) {
+  std::vector<UniqueGdiObject> fonts;
+  for (const ControlDesign& design : Design) {
+    HWND control = Control(state.window, design.id);
+    // A drop-down list gets room for its open list; its closed box keeps its designed height.
+    const int room = design.kind == Kind::ColourList ? 120 : 0;
+    SetWindowPos(control, nullptr, Pixels(design.left, state.dpi), Pixels(design.top, state.dpi),
+                 Pixels(design.width, state.dpi), Pixels(design.height, state.dpi) + room,
+                 SWP_NOZORDER | SWP_NOACTIVATE);
+    HFONT font = MakeTahoma(state.dpi, design.hundredthsOfPoints, design.bold);
+    fonts.emplace_back(font);
+    SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
+    if (design.kind == Kind::ColourList) FitClosedHeight(control, Pixels(design.height, state.dpi));
+  }
+  state.windowFont = MakeTahoma(state.dpi, WindowFontHundredths, false);
+  fonts.emplace_back(state.windowFont);
+  state.fonts = std::move(fonts);
+}
+
 void CreateControls(DialogState& state, HINSTANCE instance) {
   state.dpi = WindowDpi(state.window);
   for (const ControlDesign& design : Design) {
     const wchar_t* className = L"BUTTON";
     DWORD style = WS_CHILD | WS_VISIBLE;
     DWORD exStyle = 0;
-    int height = Pixels(design.height, state.dpi);
     switch (design.kind) {
       case Kind::Label:
         className = L"STATIC";
@@ -132,19 +152,12 @@ void CreateControls(DialogState& state, HINSTANCE instance) {
       case Kind::ColourList:
         className = L"COMBOBOX";
         style |= WS_TABSTOP | WS_VSCROLL | CBS_DROPDOWNLIST;
-        height += 120;  // room for the dropped list; the closed box keeps its own height
         break;
     }
-    HWND control = CreateWindowExW(exStyle, className, design.caption, style, Pixels(design.left, state.dpi),
-                                   Pixels(design.top, state.dpi), Pixels(design.width, state.dpi), height, state.window,
-                                   reinterpret_cast<HMENU>(static_cast<INT_PTR>(design.id)), instance, nullptr);
-    HFONT font = MakeTahoma(state.dpi, design.hundredthsOfPoints, design.bold);
-    state.fonts.emplace_back(font);
-    SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
-    if (design.kind == Kind::ColourList) FitClosedHeight(control, Pixels(design.height, state.dpi));
+    CreateWindowExW(exStyle, className, design.caption, style, 0, 0, 0, 0, state.window,
+                    reinterpret_cast<HMENU>(static_cast<INT_PTR>(design.id)), instance, nullptr);
   }
-  state.windowFont = MakeTahoma(state.dpi, WindowFontHundredths, false);
-  state.fonts.emplace_back(state.windowFont);
+  PlaceControls(state);
 }
 
 void FitClientArea(HWND dialog, int dpi) {
@@ -282,7 +295,7 @@ void OnCommand(HWND dialog, int id, int notification) {
   }
 }
 
-INT_PTR CALLBACK DialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
+INT_PTR CALLBACK DialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
     case WM_INITDIALOG: {
       Open->window = dialog;
@@ -306,6 +319,16 @@ INT_PTR CALLBACK DialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
     case WM_GETFONT:
       SetWindowLongPtrW(dialog, DWLP_MSGRESULT, reinterpret_cast<LONG_PTR>(Open ? Open->windowFont : nullptr));
       return TRUE;
+    case WM_DPICHANGED: {
+      // Moved to a monitor of another DPI: laid out again, in the frame Windows suggests.
+      Open->dpi = LOWORD(wParam);
+      PlaceControls(*Open);
+      const RECT& suggested = *reinterpret_cast<const RECT*>(lParam);
+      SetWindowPos(dialog, nullptr, suggested.left, suggested.top, suggested.right - suggested.left,
+                   suggested.bottom - suggested.top, SWP_NOZORDER | SWP_NOACTIVATE);
+      FitClientArea(dialog, Open->dpi);
+      return TRUE;
+    }
     case WM_CLOSE:
       // The close box and the system's close command: like "Cancel".
       EndDialog(dialog, IDCANCEL);

@@ -40,6 +40,13 @@ void CALLBACK Tick(HWND, UINT, UINT_PTR, DWORD) {
 
 }  // namespace
 
+int TestDpi() {
+  const wchar_t* given = _wgetenv(L"ZEMBROLITE_DPI");
+  return given ? _wtoi(given) : 96;
+}
+
+int TestPixels(int twips) { return MulDiv(twips, TestDpi(), 1440); }
+
 HWND MainWindow() {
   static HWND main = [] {
     CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
