@@ -97,14 +97,17 @@ HBITMAP LoadScanPicture(int dpi) {
       LoadImageW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(id), IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION));
 }
 
-// Fonts at their points and the button at its twips, for this DPI.
+// Fonts at their points and the button at its twips, for this DPI. The button's font in use
+// goes only once the new one is set.
 void LayOut(int dpi) {
   Resources.dpi = dpi;
   Resources.formFont.reset(CreateTahoma(dpi, FW_NORMAL));
-  Resources.buttonFont.reset(CreateTahoma(dpi, FW_BOLD));
+  UniqueGdiObject buttonFont(CreateTahoma(dpi, FW_BOLD));
+  if (Resources.scanButton)
+    SendMessageW(Resources.scanButton, WM_SETFONT, reinterpret_cast<WPARAM>(buttonFont.get()), TRUE);
+  Resources.buttonFont = std::move(buttonFont);
   Resources.buttonPicture.reset(LoadScanPicture(dpi));
   if (!Resources.scanButton) return;
-  SendMessageW(Resources.scanButton, WM_SETFONT, reinterpret_cast<WPARAM>(Resources.buttonFont.get()), TRUE);
   const RECT& b = ScanButtonTwips;
   SetWindowPos(Resources.scanButton, nullptr, Pixels(b.left), Pixels(b.top), Pixels(b.right - b.left),
                Pixels(b.bottom - b.top), SWP_NOZORDER | SWP_NOACTIVATE);
