@@ -64,7 +64,19 @@ class_server() {
 }
 shortcut() { find "$drive" -path '*Start Menu/Programs/Zembrolite.lnk' | head -1; }
 
-msiexec /i "$(windows_path "$package")" ADDLOCAL=ALL || fail "silent install failed"
+# In a prefix just made, Wine's installer service may not answer yet: the first install is tried
+# again after a pause.
+installed_once=no
+for attempt in 1 2 3; do
+  if msiexec /i "$(windows_path "$package")" ADDLOCAL=ALL "/l*v" 'C:\install.log'; then
+    installed_once=yes
+    break
+  fi
+  echo "package: install attempt $attempt failed; Wine's installer log ends:" >&2
+  tail -c 600 "$WINEPREFIX/drive_c/install.log" 2>/dev/null | tr -d '\0' >&2 || true
+  sleep 3
+done
+[ "$installed_once" = yes ] || fail "silent install failed"
 for file in Zembrolite.exe ImageNameProvider.dll Settings.ini Logs; do
   [ -e "$installed/$file" ] || fail "not installed: $file"
 done
