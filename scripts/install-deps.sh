@@ -14,6 +14,8 @@ packages=(
   clang-format
   # The installer: WiX source to MSI, tables added and read, Authenticode signatures.
   wixl msitools osslsigncode openssl
+  # The emulated 64-bit station that runs the 32-bit build: a Debian guest made with debootstrap.
+  qemu-system-x86 debootstrap e2fsprogs
 )
 
 missing=()

@@ -3,12 +3,16 @@
 #include <gtest/gtest.h>
 #include <objbase.h>
 
+#include <cstdio>
 #include <cstring>
+#include <fstream>
 
 #include "../../app/Main.h"
+#include "../../app/resource.h"
 #include "../../options/fOptions.h"
 #include "../../settings/INIModul.h"
 #include "../../twain/mdlTwain.h"
+#include "../unit/Bench.h"
 #include "../unit/TestFolders.h"
 
 namespace {
@@ -94,6 +98,40 @@ void RunOptionsDialog(const std::vector<Step>& steps) {
   Current = {};
 }
 
+std::wstring WindowTitle(HWND window) {
+  wchar_t text[64] = L"";
+  GetWindowTextW(window, text, 64);
+  return text;
+}
+
+void ClickScan(HWND main) { PostMessageW(GetDlgItem(main, IDC_CMDZADUDUVUR), BM_CLICK, 0, 0); }
+
+std::vector<int> ImageFacts(const std::wstring& path) {
+  std::ifstream file(path.c_str(), std::ios::binary | std::ios::ate);
+  const auto size = static_cast<std::uint64_t>(file.tellg());
+  BITMAPFILEHEADER head = {};
+  BITMAPINFOHEADER info = {};
+  file.seekg(0);
+  if (!file.read(reinterpret_cast<char*>(&head), sizeof head).read(reinterpret_cast<char*>(&info), sizeof info) ||
+      head.bfType != 0x4D42 || head.bfSize != size)
+    return {};
+  return {info.biWidth, info.biHeight, info.biBitCount, static_cast<int>(head.bfOffBits)};
+}
+
+bool PixelsAsScanned(const std::wstring& path) {
+  const std::vector<int> facts = ImageFacts(path);
+  if (facts.empty()) return false;
+  std::ifstream file(path.c_str(), std::ios::binary);
+  file.seekg(facts[3]);
+  std::vector<char> chunk(1 << 24);
+  std::uint32_t hash = 2166136261u;  // FNV-1a, as the scanner reports it
+  while (file.read(chunk.data(), chunk.size()) || file.gcount() > 0)
+    for (std::streamsize i = 0; i < file.gcount(); ++i) hash = (hash ^ static_cast<std::uint8_t>(chunk[i])) * 16777619u;
+  char reported[32];
+  std::snprintf(reported, sizeof reported, "checksum=%08X", static_cast<unsigned>(hash));
+  return ScannerCallLog().find(reported) != std::string::npos;
+}
+
 bool SaveWindowPicture(HWND window, const std::wstring& path) {
   // The client area: without a window manager the frame shows whatever lies below it.
   RECT rect;
@@ -149,12 +187,12 @@ HWND ProgramCopy::mainWindow() {
     }
     return main || ended(0);
   });
-  if (main) WaitForInputIdle(process_.hProcess, 5000);
+  if (main) WaitForInputIdle(process_.hProcess, Slowed(5000));
   return main;
 }
 
 bool ProgramCopy::ended(DWORD timeoutMs, DWORD* exitCode) {
-  if (!process_.hProcess || WaitForSingleObject(process_.hProcess, timeoutMs) != WAIT_OBJECT_0) return false;
+  if (!process_.hProcess || WaitForSingleObject(process_.hProcess, Slowed(timeoutMs)) != WAIT_OBJECT_0) return false;
   if (exitCode) GetExitCodeProcess(process_.hProcess, exitCode);
   return true;
 }

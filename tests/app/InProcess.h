@@ -38,6 +38,16 @@ void RunOptionsDialog(const std::vector<Step>& steps);
 // A shown window of this thread other than the main window and the dialog, or null.
 HWND WindowOver(HWND dialog);
 
+std::wstring WindowTitle(HWND window);
+// Clicks a program's scan button without waiting for the press to end.
+void ClickScan(HWND main);
+
+// Width, height, bits and pixel offset of a whole .bmp file; nothing for anything else.
+std::vector<int> ImageFacts(const std::wstring& path);
+// True when a .bmp file's pixel bytes are those that the virtual scanner logged it delivered
+// (its call log with Checksum=1).
+bool PixelsAsScanned(const std::wstring& path);
+
 // Saves what the screen shows of a window's client area as a 24-bit .bmp file.
 bool SaveWindowPicture(HWND window, const std::wstring& path);
 

@@ -6,7 +6,6 @@
 #include <regex>
 
 #include "../../app/resource.h"
-#include "../../options/fOptionsControls.h"
 #include "../unit/Bench.h"
 #include "../unit/TestFolders.h"
 #include "InProcess.h"
@@ -14,14 +13,6 @@
 namespace {
 
 constexpr DWORD ExitTimeoutMs = 10000;
-
-std::wstring Title(HWND window) {
-  wchar_t text[64] = L"";
-  GetWindowTextW(window, text, 64);
-  return text;
-}
-// Clicks the copy's scan button without waiting for the press to end.
-void Click(HWND main) { PostMessageW(GetDlgItem(main, IDC_CMDZADUDUVUR), BM_CLICK, 0, 0); }
 
 void ExpectEndedWithoutSaving(ProgramCopy& program) {
   DWORD exitCode = 1234;
@@ -50,7 +41,7 @@ TEST(Program, EveryWayToCloseEndsItAtOnceWithoutAskingOrSaving) {
     ASSERT_TRUE(program.start());
     HWND window = program.mainWindow();
     ASSERT_NE(window, nullptr);
-    EXPECT_EQ(Title(window), L"Zembrolite 1.0.0") << "without a settings file";
+    EXPECT_EQ(WindowTitle(window), L"Zembrolite 1.0.0") << "without a settings file";
     DWORD_PTR agrees = 0;
     SendMessageTimeoutW(window, WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF, SMTO_BLOCK, 5000, &agrees);
     EXPECT_EQ(agrees, TRUE) << "no objection to the end of the session";
@@ -88,14 +79,14 @@ TEST(Program, PressWritesTheImageAndClosingDuringAPressEndsItCleanly) {
   ASSERT_TRUE(program.start());
   HWND window = program.mainWindow();
   ASSERT_NE(window, nullptr);
-  Click(window);
+  ClickScan(window);
   EXPECT_TRUE(WaitUntil([&] { return ReadFileBytes(output + L"A1.bmp").substr(0, 2) == "BM"; }));
 
   WriteScannerControl("[Log]\r\nCalls=1\r\n[Behaviour]\r\nReady=never\r\n");
   ProviderAnswersText(L"B2");
   DWORD_PTR settled = 0;  // back in its own loop after the first press
   ASSERT_TRUE(SendMessageTimeoutW(window, WM_NULL, 0, 0, SMTO_BLOCK, 10000, &settled));
-  Click(window);
+  ClickScan(window);
   ASSERT_TRUE(WaitUntil([] { return ScannerCallLog().find("USERINTERFACE.ENABLEDS -> 0") != std::string::npos; }));
   PostMessageW(window, WM_CLOSE, 0, 0);
   DWORD exitCode = 1234;
@@ -171,31 +162,4 @@ TEST(Program, ResourcesOfTheShippedFiles) {
   const auto* header = reinterpret_cast<const BITMAPINFOHEADER*>(picture.data());
   EXPECT_EQ(std::vector<int>({header->biWidth, header->biHeight, header->biBitCount}), std::vector<int>({64, 64, 24}));
   FreeLibrary(module);
-}
-
-// The installed program, run by tests/package/package-test.sh after a silent install: a press
-// lands in the folder that the installed Settings.ini names, and "OK" saves that file.
-TEST(DISABLED_Installed, PressesIntoTheConfiguredFolderAndOkSavesTheInstalledSettings) {
-  const wchar_t* folder = _wgetenv(L"ZEMBROLITE_INSTALLED");
-  const wchar_t* output = _wgetenv(L"ZEMBROLITE_SHARED_OUTPUT");
-  ASSERT_TRUE(folder && output);
-  ProgramCopy program = ProgramCopy::Installed(folder);
-  ASSERT_TRUE(program.start());
-  HWND window = program.mainWindow();
-  ASSERT_NE(window, nullptr);
-  Click(window);
-  EXPECT_TRUE(WaitUntil([&] { return FilesIn(output).size() == 1; }));
-  PostMessageW(window, WM_COMMAND, IDM_OPTIONS, 0);
-  HWND dialog = nullptr;
-  ASSERT_TRUE(WaitUntil([&] {
-    for (HWND shown : program.windows())
-      if (IsWindowVisible(shown) && Title(shown) == L"Settings") dialog = shown;
-    return dialog != nullptr;
-  }));
-  SetDlgItemTextW(dialog, txtDPI, L"150");
-  PostMessageW(GetDlgItem(dialog, cmdOK), BM_CLICK, 0, 0);
-  EXPECT_TRUE(
-      WaitUntil([&] { return ReadFileBytes(program.path(L"Settings.ini")).find("DPI=150") != std::string::npos; }));
-  PostMessageW(window, WM_CLOSE, 0, 0);
-  EXPECT_TRUE(program.ended(ExitTimeoutMs));
 }

@@ -47,6 +47,14 @@ void WriteFileBytes(const std::wstring& path, const std::string& bytes) {
   file.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
 }
 
+DWORD Slowed(DWORD timeoutMs) {
+  static const int scale = [] {
+    const wchar_t* given = _wgetenv(L"ZEMBROLITE_TIMEOUT_SCALE");
+    return given && _wtoi(given) > 1 ? _wtoi(given) : 1;
+  }();
+  return timeoutMs * scale;
+}
+
 bool PathExists(const std::wstring& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
 
 std::vector<std::wstring> FilesIn(const std::wstring& folder) {

@@ -22,10 +22,15 @@ bool PathExists(const std::wstring& path);
 // The names of the files (not folders) in a folder.
 std::vector<std::wstring> FilesIn(const std::wstring& folder);
 
+// A timeout stretched by ZEMBROLITE_TIMEOUT_SCALE, for a bench that runs the tests slower than
+// the host (an emulated station).
+DWORD Slowed(DWORD timeoutMs);
+
 // Polls until condition holds or the timeout passes; the result is the condition's last value.
 template <typename Condition>
 bool WaitUntil(Condition condition, DWORD timeoutMs = 15000) {
   const DWORD start = GetTickCount();
+  timeoutMs = Slowed(timeoutMs);
   while (!condition()) {
     if (GetTickCount() - start > timeoutMs) return condition();
     Sleep(50);

@@ -1,0 +1,215 @@
+// The program as the station package installs it, run by the emulated station
+// (tests/station/station-job.sh) against the installed 32-bit files: the installed
+// Zembrolite.exe, the provider that the package registers and the scanner it puts in
+// twain_32. ZEMBROLITE_INSTALLED names the program's folder, ZEMBROLITE_SHARED_OUTPUT the folder
+// the images go to. Each case starts the installed program afresh, as an operator does.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <regex>
+
+#include "../../app/resource.h"
+#include "../../options/fOptionsControls.h"
+#include "../unit/Bench.h"
+#include "../unit/TestFolders.h"
+#include "InProcess.h"
+
+namespace {
+
+constexpr DWORD ExitTimeoutMs = 10000;
+
+std::string Text(const std::wstring& wide) { return std::string(wide.begin(), wide.end()); }
+
+class DISABLED_Installed : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    const wchar_t* installed = _wgetenv(L"ZEMBROLITE_INSTALLED");
+    const wchar_t* shared = _wgetenv(L"ZEMBROLITE_SHARED_OUTPUT");
+    ASSERT_TRUE(installed && shared) << "run by the station's job";
+    folder = installed;
+    output = shared;
+    ResetScanner();
+    CreateDirectoryW(output.c_str(), nullptr);
+    before = Listing();
+  }
+  void TearDown() override { RemoveScannerControl(); }
+
+  // Writes the installed Settings.ini with the output folder and these scanner keys.
+  void settings(const std::string& scanner) {
+    WriteFileBytes(folder + L"\\Settings.ini", "[Path]\r\nPath=" + Text(output) + "\r\n[Scanner]\r\n" + scanner);
+  }
+  std::vector<std::wstring> Listing() const {
+    std::vector<std::wstring> names = FilesIn(output);
+    std::sort(names.begin(), names.end());
+    return names;
+  }
+  // The one file that the press added, once it is there.
+  std::wstring NewImage(DWORD timeoutMs = 30000) const {
+    std::wstring added;
+    WaitUntil(
+        [&] {
+          for (const std::wstring& name : Listing())
+            if (std::find(before.begin(), before.end(), name) == before.end()) added = name;
+          return !added.empty();
+        },
+        timeoutMs);
+    return added.empty() ? L"" : output + added;
+  }
+  ProgramCopy Started() {
+    ProgramCopy program = ProgramCopy::Installed(folder);
+    EXPECT_TRUE(program.start());
+    window = program.mainWindow();
+    EXPECT_NE(window, nullptr);
+    return program;
+  }
+  void Close(ProgramCopy& program) {
+    PostMessageW(window, WM_CLOSE, 0, 0);
+    DWORD exitCode = 1234;
+    EXPECT_TRUE(program.ended(ExitTimeoutMs, &exitCode));
+    EXPECT_EQ(exitCode, 0u);
+  }
+
+  std::wstring folder, output;
+  std::vector<std::wstring> before;
+  HWND window = nullptr;
+};
+
+}  // namespace
+
+// Each colour type without the source's dialog: the image's depth and size, its pixels exactly
+// those the scanner delivered, and the installed provider's names numbered one after another.
+TEST_F(DISABLED_Installed, FixedSettingsInEachColourTypeWithConsecutiveNames) {
+  const struct {
+    const char* scanner;
+    std::vector<int> facts;
+  } cases[] = {
+      {"DPI=50\r\nColorType=RGB\r\n", {425, 585, 24, 54}},  // 8.5 x 11.69 inches
+      {"DPI=40\r\nColorType=GREY\r\n", {340, 468, 8, 54 + 1024}},
+      {"DPI=100\r\nColorType=BW\r\n", {850, 1169, 1, 54 + 8}},
+  };
+  std::vector<int> numbers;
+  std::string sequence;
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.scanner);
+    settings(c.scanner);
+    WriteScannerControl("[Log]\r\nCalls=1\r\nChecksum=1\r\n");
+    ProgramCopy program = Started();
+    ClickScan(window);
+    const std::wstring image = NewImage();
+    ASSERT_FALSE(image.empty());
+    EXPECT_EQ(ImageFacts(image), c.facts);
+    EXPECT_TRUE(PixelsAsScanned(image)) << ScannerCallLog();
+    std::smatch name;
+    const std::string file = Text(image.substr(output.size()));
+    ASSERT_TRUE(std::regex_match(file, name, std::regex(R"(\d{8}-STATION-([0-9A-Z]{6})-(\d{4,})\.bmp)"))) << file;
+    EXPECT_TRUE(sequence.empty() || name[1] == sequence) << file;
+    sequence = name[1];
+    numbers.push_back(std::stoi(name[2]));
+    Close(program);
+    before = Listing();
+  }
+  EXPECT_EQ(numbers, std::vector<int>({numbers[0], numbers[0] + 1, numbers[0] + 2}));
+}
+
+TEST_F(DISABLED_Installed, SourceDialogDrivenByTheOperatorGivesTheImage) {
+  settings("DPI=30\r\nScanUI=True\r\n");
+  ProgramCopy program = Started();
+  ClickScan(window);
+  HWND dialog = nullptr;
+  ASSERT_TRUE(WaitUntil([&] {
+    dialog = FindWindowW(L"ZembroliteVirtualScannerUI", nullptr);
+    return dialog && IsWindowVisible(dialog) && GetDlgItem(dialog, 101);
+  }));
+  PostMessageW(GetDlgItem(dialog, 101), BM_CLICK, 0, 0);
+  EXPECT_EQ(ImageFacts(NewImage()).size(), 4u) << "no whole image";
+  EXPECT_TRUE(WaitUntil([] { return !FindWindowW(L"ZembroliteVirtualScannerUI", nullptr); }));
+  Close(program);
+}
+
+TEST_F(DISABLED_Installed, ExternalProgramGetsTheTifPathOfTheProvidersName) {
+  const std::wstring tools = output + L"Scan Tools";
+  CreateDirectoryW(tools.c_str(), nullptr);
+  DeleteFileW((tools + L"\\FakeScan.log").c_str());
+  ASSERT_TRUE(
+      CopyFileW((TestExeFolder() + L"\\..\\bin\\FakeScan.exe").c_str(), (tools + L"\\FakeScan.exe").c_str(), FALSE));
+  settings("IsArray=-1\r\nScanPath=" + Text(tools) + "\\FakeScan.exe\r\n");
+  ProgramCopy program = Started();
+  ClickScan(window);
+  ASSERT_TRUE(WaitUntil([&] { return PathExists(tools + L"\\FakeScan.log"); }));
+  const std::string line = ReadFileBytes(tools + L"\\FakeScan.log");
+  const std::string programAndFolder = "\"" + Text(tools) + "\\FakeScan.exe\" " + Text(output);
+  ASSERT_EQ(line.substr(0, programAndFolder.size()), programAndFolder) << line;
+  EXPECT_TRUE(std::regex_match(line.substr(programAndFolder.size()),
+                               std::regex(R"(\d{8}-STATION-[0-9A-Z]{6}-\d{4,}\.TIF\r\n)")))
+      << line;
+  Close(program);
+}
+
+TEST_F(DISABLED_Installed, OkInOptionsWritesTheInstalledSettings) {
+  settings("DPI=300\r\n");
+  ProgramCopy program = Started();
+  PostMessageW(window, WM_COMMAND, IDM_OPTIONS, 0);
+  HWND dialog = nullptr;
+  ASSERT_TRUE(WaitUntil([&] {
+    for (HWND shown : program.windows())
+      if (IsWindowVisible(shown) && WindowTitle(shown) == L"Settings") dialog = shown;
+    return dialog != nullptr;
+  }));
+  SetDlgItemTextW(dialog, txtDPI, L"150");
+  PostMessageW(GetDlgItem(dialog, cmdOK), BM_CLICK, 0, 0);
+  EXPECT_TRUE(
+      WaitUntil([&] { return ReadFileBytes(folder + L"\\Settings.ini").find("DPI=150") != std::string::npos; }));
+  Close(program);
+}
+
+TEST_F(DISABLED_Installed, FailingPressKeepsTheOlderImages) {
+  settings("DPI=30\r\n");
+  ASSERT_FALSE(before.empty()) << "runs after a press that saved an image";
+  const std::string older = ReadFileBytes(output + before.back());
+  WriteScannerControl("[Log]\r\nCalls=1\r\n[Fail]\r\nIMAGENATIVEXFER.GET=1\r\n");
+  ProgramCopy program = Started();
+  ClickScan(window);
+  EXPECT_TRUE(WaitUntil([] { return ScannerCallLog().find("IDENTITY.CLOSEDS") != std::string::npos; }));
+  Close(program);
+  EXPECT_EQ(Listing(), before);
+  EXPECT_EQ(ReadFileBytes(output + before.back()), older);
+}
+
+TEST_F(DISABLED_Installed, SecondCopyIsRefused) {
+  settings("DPI=30\r\n");
+  ProgramCopy first = Started();
+  ProgramCopy second = ProgramCopy::Installed(folder);
+  ASSERT_TRUE(second.start());
+  DWORD exitCode = 1234;
+  EXPECT_TRUE(second.ended(ExitTimeoutMs, &exitCode));
+  EXPECT_EQ(exitCode, 0u);
+  EXPECT_TRUE(second.windows().empty());
+  EXPECT_FALSE(first.ended(0));
+  Close(first);
+}
+
+TEST_F(DISABLED_Installed, ClosingDuringAScanEndsItWithoutAnImage) {
+  settings("DPI=30\r\n");
+  WriteScannerControl("[Log]\r\nCalls=1\r\n[Behaviour]\r\nReady=never\r\n");
+  ProgramCopy program = Started();
+  ClickScan(window);
+  ASSERT_TRUE(WaitUntil([] { return ScannerCallLog().find("USERINTERFACE.ENABLEDS -> 0") != std::string::npos; }));
+  Close(program);
+  EXPECT_TRUE(std::regex_search(ScannerCallLog(), std::regex("USERINTERFACE.DISABLEDS -> 0[^]*IDENTITY.CLOSEDS -> 0")));
+  EXPECT_EQ(Listing(), before);
+}
+
+// 1,566 MiB in one block: a 78 x 78 inch flatbed at 300 dpi in colour. A 32-bit process without
+// large-address-aware has no room for it.
+TEST_F(DISABLED_Installed, ImageOfMoreThan1536MiBIsScannedAndSaved) {
+  settings("DPI=300\r\nColorType=RGB\r\n");
+  WriteScannerControl("[Log]\r\nCalls=1\r\nChecksum=1\r\n[Device]\r\nPhysicalWidth=78\r\nPhysicalHeight=78\r\n");
+  ProgramCopy program = Started();
+  ClickScan(window);
+  const std::wstring image = NewImage(600000);
+  ASSERT_FALSE(image.empty()) << ScannerCallLog();
+  EXPECT_EQ(ImageFacts(image), std::vector<int>({23400, 23400, 24, 54}));
+  EXPECT_TRUE(PixelsAsScanned(image)) << ScannerCallLog();
+  Close(program);
+  DeleteFileW(image.c_str());
+}

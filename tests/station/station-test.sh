@@ -1,0 +1,52 @@
+#!/usr/bin/env bash
+# The build that ships, tested as it ships: the x86 package and the 32-bit program on an
+# emulated 64-bit station (scripts/station-image.sh builds it when missing). The host runs no
+# 32-bit code; the guest does. Prints each check and a closing count; fails when any check
+# fails, or when the station cannot be built or booted (never skipped).
+#   station-test.sh   (after scripts/build.sh)
+set -euo pipefail
+root=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
+build=${ZEMBROLITE_BUILD:-$root/build}
+# shellcheck source=../../scripts/station-boot.sh
+source "$root/scripts/station-boot.sh"
+
+station=$("$root/scripts/station-image.sh") || {
+  echo "station: FAILED: the emulated station could not be built (see above)" >&2
+  exit 1
+}
+version=$(sed -nE 's/^project\(Zembrolite VERSION ([0-9.]+).*/\1/p' "$root/CMakeLists.txt")
+job=$build/station-job
+rm -rf "$job"
+mkdir -p "$job/app" "$job/bin"
+cp "$root/tests/station/station-job.sh" "$job/job.sh"
+cp "$build/app/app_tests.exe" "$job/app/"
+cp "$build/bin/FakeScan.exe" "$job/bin/"
+cp "$build/Zembrolite-$version-x86.msi" "$job/Zembrolite-1.0.0-x86.msi"
+# A newer package of the same files for the upgrade.
+bash "$root/installer/make-msi.sh" x86 1.0.1 "$build" i686-w64-mingw32-strip "$job/Zembrolite-1.0.1-x86.msi"
+
+echo "station: booting ($(station_accel)); the guest's console is $job/console.log"
+started=$(date +%s)
+touch "$job/result"
+tail -n 0 -F "$job/result" 2>/dev/null | sed 's/^/station: /' &
+follower=$!
+booted=yes
+station_boot "$station" "$job" || booted=no
+sleep 1
+kill "$follower" 2>/dev/null || true
+wait "$follower" 2>/dev/null || true
+
+passed=$(grep -c '^ok ' "$job/result" || true)
+failed=$(grep -c '^FAIL ' "$job/result" || true)
+expected=14
+if [ "$booted" = no ] || [ $((passed + failed)) -lt $expected ]; then
+  echo "station: FAILED: the guest ran $((passed + failed)) of $expected checks (boot: $booted); its console ends:" >&2
+  tail -n 40 "$job/console.log" 2>/dev/null | tr -d '\r' >&2 || true
+  failed=$((failed + expected - passed - failed))
+fi
+if [ "$failed" -gt 0 ] && [ -f "$job/installed.log" ]; then
+  grep -B2 -A12 -E '^\[  FAILED  \]|Failure' "$job/installed.log" | head -80 >&2 || true
+fi
+echo "station: the job took $(($(date +%s) - started)) s"
+echo "station: $passed passed, $failed failed"
+[ "$failed" -eq 0 ]
