@@ -1,7 +1,8 @@
 // Speed, memory and limits of large scans, measured from outside the real Zembrolite.exe with
 // the virtual scanner: one line per figure, each the median and range of several runs.
-//   LargeScanBenchmark <Zembrolite.exe> <work folder> <folder of VirtualScanner.ds>
+//   LargeScanBenchmark <Zembrolite.exe> <work folder> <folder of VirtualScanner.ds> [largest]
 // Run by scripts/benchmark.sh; on Windows, run it the same way with the scanner's folder.
+// "largest" measures only the largest image (the emulated station's figure).
 #include <windows.h>
 // psapi.h needs windows.h first.
 #include <psapi.h>
@@ -105,8 +106,9 @@ struct RunningCopy {
     if (!CreateProcessW(nullptr, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, folder.c_str(), &startup,
                         &process))
       return;
-    WaitForInputIdle(process.hProcess, 15000);
-    for (int i = 0; i < 300 && !button; ++i, Sleep(50)) {
+    // Up to a minute: an emulated station starts a program in 4 to 14 s.
+    WaitForInputIdle(process.hProcess, 60000);
+    for (int i = 0; i < 1200 && !button; ++i, Sleep(50)) {
       HWND main = FindWindowW(L"ZembroliteMain", nullptr);
       if (main && IsWindowVisible(main)) button = GetDlgItem(main, IDC_CMDZADUDUVUR);
     }
@@ -306,8 +308,9 @@ void PressToFile(RunningCopy& copy, int runs) {
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
-  if (argc != 4) {
-    std::fprintf(stderr, "usage: LargeScanBenchmark <Zembrolite.exe> <work folder> <scanner folder>\n");
+  const bool largestOnly = argc == 5 && std::wstring(argv[4]) == L"largest";
+  if (argc != 4 && !largestOnly) {
+    std::fprintf(stderr, "usage: LargeScanBenchmark <Zembrolite.exe> <work folder> <scanner folder> [largest]\n");
     return 2;
   }
   Program = argv[1], Work = argv[2], ScannerFolder = argv[3];
@@ -315,6 +318,7 @@ int wmain(int argc, wchar_t** argv) {
   {
     RunningCopy copy;
     if (!copy.button) return std::fprintf(stderr, "the program did not start\n"), 1;
+    if (largestOnly) return Largest(copy), 0;
     PressToFile(copy, 5);
     SaveSpeed(copy, 100, 5);
     SaveSpeed(copy, 400, 3);
