@@ -43,13 +43,15 @@ class DISABLED_Installed : public ::testing::Test {
     std::sort(names.begin(), names.end());
     return names;
   }
-  // The one file that the press added, once it is there.
+  // The one image that the press added, once it is in place (the writer's temporary file aside).
   std::wstring NewImage(DWORD timeoutMs = 30000) const {
     std::wstring added;
     WaitUntil(
         [&] {
           for (const std::wstring& name : Listing())
-            if (std::find(before.begin(), before.end(), name) == before.end()) added = name;
+            if (std::find(before.begin(), before.end(), name) == before.end() && name.size() > 4 &&
+                name.compare(name.size() - 4, 4, L".bmp") == 0)
+              added = name;
           return !added.empty();
         },
         timeoutMs);
@@ -92,6 +94,7 @@ TEST_F(DISABLED_Installed, FixedSettingsInEachColourTypeWithConsecutiveNames) {
   for (const auto& c : cases) {
     SCOPED_TRACE(c.scanner);
     settings(c.scanner);
+    ResetScanner();
     WriteScannerControl("[Log]\r\nCalls=1\r\nChecksum=1\r\n");
     ProgramCopy program = Started();
     ClickScan(window);

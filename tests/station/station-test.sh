@@ -29,7 +29,7 @@ bash "$root/installer/make-msi.sh" x86 1.0.1 "$build" i686-w64-mingw32-strip "$j
 echo "station: booting ($(station_accel)); the guest's console is $job/console.log"
 started=$(date +%s)
 touch "$job/result"
-tail -n 0 -F "$job/result" 2>/dev/null | sed 's/^/station: /' &
+tail -n 0 -F "$job/result" 2>/dev/null | sed -u 's/^/station: /' &
 follower=$!
 booted=yes
 station_boot "$station" "$job" || booted=no
