@@ -46,8 +46,9 @@ check_tables() {
   ((characteristics & 0x20)) || fail "$msi: the program is not large-address-aware"
   rm -rf "$unpacked"
 }
-for msi in "$package" "$ZEMBROLITE_BUILD"/Zembrolite-*-x86.msi; do
-  [ -f "$msi" ] && check_tables "$msi"
+# The bench's package, and the x86 one that ships when the bench is the 64-bit twin.
+for msi in $(printf '%s\n' "$package" "$ZEMBROLITE_BUILD"/Zembrolite-*-x86.msi | sort -u); do
+  check_tables "$msi"
 done
 
 # A package signed, with a certificate made here and thrown away after.
@@ -58,7 +59,7 @@ ZEMBROLITE_SIGN_PFX=$work/sign.pfx ZEMBROLITE_SIGN_PASSWORD=station \
   bash "$root/installer/make-msi.sh" "$arch" 1.0.1 "$build" "$strip" "$work/Zembrolite-1.0.1-$arch.msi"
 mkdir "$work/unpacked"
 msiextract -C "$work/unpacked" "$work/Zembrolite-1.0.1-$arch.msi" >/dev/null
-for signed in "$work/Zembrolite-1.0.1-$arch.msi" $(find "$work/unpacked" -name '*.exe' -o -name '*.dll' -o -name '*.ds'); do
+while IFS= read -r -d '' signed; do
   osslsigncode verify -CAfile "$work/cert.pem" -ignore-cdp -in "$signed" >/dev/null 2>&1 || fail "not signed: $signed"
-done
+done < <(find "$work/Zembrolite-1.0.1-$arch.msi" "$work/unpacked" \( -name '*.msi' -o -name '*.exe' -o -name '*.dll' -o -name '*.ds' \) -print0)
 exit $status

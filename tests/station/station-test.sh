@@ -28,14 +28,25 @@ bash "$root/installer/make-msi.sh" x86 1.0.1 "$build" i686-w64-mingw32-strip "$j
 
 echo "station: booting ($(station_accel)); the guest's console is $job/console.log"
 started=$(date +%s)
-touch "$job/result"
-tail -n 0 -F "$job/result" 2>/dev/null | sed -u 's/^/station: /' &
+# The checks as the guest writes them, whole lines only, each once (the count shown so far is
+# kept in a file, since the printer runs in the background and once more at the end).
+echo 0 >"$job/shown"
+print_new_checks() {
+  local lines shown
+  [ -f "$job/result" ] || return 0
+  lines=$(wc -l <"$job/result")
+  shown=$(cat "$job/shown")
+  [ "$lines" -gt "$shown" ] || return 0
+  sed -n "$((shown + 1)),${lines}p" "$job/result" | sed 's/^/station: /'
+  echo "$lines" >"$job/shown"
+}
+(while sleep 2; do print_new_checks; done) &
 follower=$!
 booted=yes
 station_boot "$station" "$job" || booted=no
-sleep 1
 kill "$follower" 2>/dev/null || true
 wait "$follower" 2>/dev/null || true
+print_new_checks
 
 passed=$(grep -c '^ok ' "$job/result" || true)
 failed=$(grep -c '^FAIL ' "$job/result" || true)
