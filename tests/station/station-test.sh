@@ -42,6 +42,7 @@ print_new_checks() {
 }
 (while sleep 2; do print_new_checks; done) &
 follower=$!
+trap 'kill "$follower" 2>/dev/null || true' EXIT
 booted=yes
 station_boot "$station" "$job" || booted=no
 kill "$follower" 2>/dev/null || true
