@@ -2,6 +2,7 @@
 
 #include <commdlg.h>
 
+#include <algorithm>
 #include <new>
 #include <string>
 #include <vector>
@@ -26,7 +27,7 @@ struct ControlDesign {
   ControlId id;
   Kind kind;
   const wchar_t* caption;
-  int left, top, width, height;  // twips
+  int left, top, width, height;  // twips; a label is as wide as its caption
   int hundredthsOfPoints;        // 1125 = 11.25 pt
   bool bold;
 };
@@ -106,19 +107,40 @@ void FitClosedHeight(HWND list, int height) {
   }
 }
 
-// Each control at its twips and with its font at its points, for the dialog's DPI. The fonts
-// in use are replaced only once the new ones are set.
+// How wide a caption is drawn in a font. A font's text does not grow exactly with the DPI, so a
+// label of fixed twips cuts its caption at some DPIs ("Scan" of "Scan Path:" at 144 dpi).
+int CaptionWidth(HFONT font, const wchar_t* caption) {
+  UniqueMemoryDc dc(CreateCompatibleDC(nullptr));
+  SelectedObject selected(dc.get(), font);
+  SIZE extent = {};
+  GetTextExtentPoint32W(dc.get(), caption, lstrlenW(caption), &extent);
+  return extent.cx;
+}
+
+// A label keeps a gap of 60 twips before the control beside it on its row: where its caption
+// needs more room than its twips give, it starts further left.
+int LabelLeft(const ControlDesign& label, int width, int dpi) {
+  int left = Pixels(label.left, dpi);
+  for (const ControlDesign& other : Design)
+    if (other.kind != Kind::Label && other.top == label.top && other.left > label.left)
+      left = std::min(left, Pixels(other.left - 60, dpi) - width);
+  return left;
+}
+
+// Each control at its twips and with its font at its points, for the dialog's DPI; the labels
+// as wide as their captions. The fonts in use are replaced only once the new ones are set.
 void PlaceControls(DialogState& state) {
   std::vector<UniqueGdiObject> fonts;
   for (const ControlDesign& design : Design) {
     HWND control = Control(state.window, design.id);
-    // A drop-down list gets room for its open list; its closed box keeps its designed height.
-    const int room = design.kind == Kind::ColourList ? 120 : 0;
-    SetWindowPos(control, nullptr, Pixels(design.left, state.dpi), Pixels(design.top, state.dpi),
-                 Pixels(design.width, state.dpi), Pixels(design.height, state.dpi) + room,
-                 SWP_NOZORDER | SWP_NOACTIVATE);
     HFONT font = MakeTahoma(state.dpi, design.hundredthsOfPoints, design.bold);
     fonts.emplace_back(font);
+    // A drop-down list gets room for its open list; its closed box keeps its designed height.
+    const int room = design.kind == Kind::ColourList ? 120 : 0;
+    const int width = design.kind == Kind::Label ? CaptionWidth(font, design.caption) : Pixels(design.width, state.dpi);
+    const int left = design.kind == Kind::Label ? LabelLeft(design, width, state.dpi) : Pixels(design.left, state.dpi);
+    SetWindowPos(control, nullptr, left, Pixels(design.top, state.dpi), width, Pixels(design.height, state.dpi) + room,
+                 SWP_NOZORDER | SWP_NOACTIVATE);
     SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
     if (design.kind == Kind::ColourList) FitClosedHeight(control, Pixels(design.height, state.dpi));
   }

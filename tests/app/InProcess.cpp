@@ -81,6 +81,76 @@ FontFacts FontOf(HWND window) {
   return {font.lfFaceName, static_cast<int>(font.lfHeight), static_cast<int>(font.lfWeight)};
 }
 
+namespace {
+
+std::wstring Caption(HWND control) {
+  wchar_t text[128] = L"";
+  GetWindowTextW(control, text, 128);
+  return text;
+}
+
+// The room a caption needs beside its text: a check box's box and gap, a push button's edges.
+int Decoration(HWND control) {
+  wchar_t kind[16] = L"";
+  GetClassNameW(control, kind, 16);
+  if (lstrcmpiW(kind, L"Button") != 0) return 0;
+  const LONG type = GetWindowLongW(control, GWL_STYLE) & BS_TYPEMASK;
+  if (type == BS_AUTOCHECKBOX || type == BS_CHECKBOX) return GetSystemMetrics(SM_CXMENUCHECK) + 4;
+  return 2 * GetSystemMetrics(SM_CXEDGE) + 2;
+}
+
+std::wstring CaptionFault(HWND control) {
+  const std::wstring caption = Caption(control);
+  HDC dc = GetDC(control);
+  HGDIOBJ previous = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageW(control, WM_GETFONT, 0, 0)));
+  SIZE extent = {};
+  TEXTMETRICW metrics = {};
+  GetTextExtentPoint32W(dc, caption.c_str(), static_cast<int>(caption.size()), &extent);
+  GetTextMetricsW(dc, &metrics);
+  SelectObject(dc, previous);
+  ReleaseDC(control, dc);
+  RECT inner;
+  GetClientRect(control, &inner);
+  // Across, the whole caption; upright, the letters above the baseline without the room for
+  // accents (a caption without descenders stands whole in a box lower than its font's cell, as
+  // "External Scanner-Software:" does).
+  const int across = caption.empty() ? 0 : extent.cx + Decoration(control);
+  const int upright = metrics.tmAscent - metrics.tmInternalLeading;
+  if (across > inner.right || upright > inner.bottom)
+    return L"\"" + caption + L"\" needs " + std::to_wstring(across) + L"x" + std::to_wstring(upright) + L", has " +
+           std::to_wstring(inner.right) + L"x" + std::to_wstring(inner.bottom);
+  return L"";
+}
+
+}  // namespace
+
+std::vector<std::wstring> LayoutFaults(HWND window) {
+  std::vector<HWND> controls;
+  for (HWND child = GetWindow(window, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT))
+    if (IsWindowVisible(child)) controls.push_back(child);
+  RECT client;
+  GetClientRect(window, &client);
+  std::vector<RECT> places;
+  std::vector<std::wstring> faults;
+  for (HWND control : controls) {
+    RECT place;
+    GetWindowRect(control, &place);
+    MapWindowPoints(nullptr, window, reinterpret_cast<POINT*>(&place), 2);
+    const std::wstring name = std::to_wstring(GetDlgCtrlID(control)) + L" " + Caption(control);
+    if (place.left < 0 || place.top < 0 || place.right > client.right || place.bottom > client.bottom)
+      faults.push_back(name + L": outside the client area");
+    const std::wstring cut = CaptionFault(control);
+    if (!cut.empty()) faults.push_back(name + L": " + cut);
+    for (size_t other = 0; other < places.size(); ++other) {
+      RECT both;
+      if (IntersectRect(&both, &place, &places[other]))
+        faults.push_back(name + L": on top of " + std::to_wstring(GetDlgCtrlID(controls[other])));
+    }
+    places.push_back(place);
+  }
+  return faults;
+}
+
 HWND WindowOver(HWND dialog) {
   std::vector<HWND> shown;
   EnumThreadWindows(GetCurrentThreadId(), CollectShown, reinterpret_cast<LPARAM>(&shown));

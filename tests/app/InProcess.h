@@ -29,6 +29,11 @@ struct FontFacts {
 };
 FontFacts FontOf(HWND window);
 
+// What a user would see wrong in a window's layout, one line each: a caption that does not show
+// whole in its control (measured with the control's own font), two controls on top of each
+// other, a control outside the client area. Empty when nothing is.
+std::vector<std::wstring> LayoutFaults(HWND window);
+
 // A step of a dialog script; one that returns false runs again at the next tick (waiting for
 // a window to appear or close). Steps never nest, so clicks that open a window are posted.
 using Step = std::function<bool(HWND dialog)>;
