@@ -50,10 +50,22 @@ AppError LastWin32Error() {
   return {static_cast<std::int32_t>(code), description};
 }
 
-int WindowDpi(HWND window) {
-  using GetDpiForWindowProc = UINT(WINAPI*)(HWND);
-  static const auto getDpiForWindow = reinterpret_cast<GetDpiForWindowProc>(
+namespace {
+
+using GetDpiForWindowProc = UINT(WINAPI*)(HWND);
+
+GetDpiForWindowProc GetDpiForWindowIfAny() {
+  static const auto found = reinterpret_cast<GetDpiForWindowProc>(
       reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"user32.dll"), "GetDpiForWindow")));
+  return found;
+}
+
+}  // namespace
+
+bool TellsEachWindowsDpi() { return GetDpiForWindowIfAny() != nullptr; }
+
+int WindowDpi(HWND window) {
+  const GetDpiForWindowProc getDpiForWindow = GetDpiForWindowIfAny();
   if (getDpiForWindow && window) {
     const UINT dpi = getDpiForWindow(window);
     if (dpi > 0) return static_cast<int>(dpi);

@@ -18,6 +18,8 @@ std::wstring ProgramFolder();
 // The DPI of the screen that shows the window: per monitor where Windows offers it (Windows 10
 // 1607 and later, for a program that says it is aware), otherwise the DPI its text is drawn at.
 int WindowDpi(HWND window);
+// True where the system tells each window's DPI, as Windows 10 1607 and later (and Wine) do.
+bool TellsEachWindowsDpi();
 
 // The failure that a Win32 call just reported through GetLastError.
 AppError LastWin32Error();

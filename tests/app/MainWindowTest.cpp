@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "../../app/resource.h"
+#include "../../common/WinText.h"
 #include "../../options/fOptionsControls.h"
 #include "../unit/TestFolders.h"
 #include "InProcess.h"
@@ -64,6 +65,9 @@ TEST(MainWindow, ButtonFaceIsLightGreyWithThePictureAboveTheCaption) {
 // Moved to a screen of 144 dpi and back: client area, button and fonts follow their twips and
 // points within the frame that Windows suggests.
 TEST(MainWindow, LayoutFollowsTheDpiOfTheScreen) {
+  // Under Wine every monitor has the system's DPI: only the lookup shows that a window would
+  // take its own monitor's.
+  EXPECT_TRUE(TellsEachWindowsDpi());
   HWND main = MainWindow(), button = GetDlgItem(main, IDC_CMDZADUDUVUR);
   for (int dpi : {144, 96}) {
     RECT frame;

@@ -23,9 +23,13 @@ fail() {
 # The tables: rights for the station's users on exactly Settings.ini and Logs, no
 # self-registration, the shipped files only, the settings and logs kept, the scanner off.
 check_tables() {
-  local msi=$1 rights files kept
+  local msi=$1 rights granted files kept
   rights=$(msiinfo export "$msi" MsiLockPermissionsEx | tail -n +4 | cut -f2,3 | sort | tr '\t\r\n' ':  ')
   [ "$rights" = "LOGSFOLDER:CreateFolder Settings.ini:File " ] || fail "$msi: rights on '$rights'"
+  # What the station's users (BU) are granted on each: modify (0x1301bf), never full control.
+  granted=$(msiinfo export "$msi" MsiLockPermissionsEx | tail -n +4 | cut -f2,4 | tr -d '\r' |
+    sed -E 's/\t.*\(A;(OICI)?;([^;]*);;;BU\).*/:\2/' | sort | tr '\n' ' ')
+  [ "$granted" = "LOGSFOLDER:0x1301bf Settings.ini:0x1301bf " ] || fail "$msi: the station's users are granted $granted"
   ! msiinfo tables "$msi" | grep -qxE 'SelfReg|LockPermissions|Class' || fail "$msi: self-registration or other rights"
   files=$(msiinfo export "$msi" File | tail -n +4 | cut -f3 | sort | tr '\r\n' '  ')
   [ "$files" = "ImageNameProvider.dll Settings.ini VirtualScanner.ds Zembrolite.exe " ] || fail "$msi: files $files"

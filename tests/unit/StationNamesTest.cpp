@@ -84,6 +84,21 @@ TEST_F(StationNamesTest, DamagedOrMissingRecordStartsANewSequence) {
   }
 }
 
+// A program that ended while holding the lock leaves it abandoned: the next asker still takes it,
+// and releases it for the one after.
+TEST_F(StationNamesTest, LockAbandonedByAProgramThatEndedIsTakenAndGivenBack) {
+  HANDLE abandoned = nullptr;
+  std::thread([&, name = SequenceLockName(setup.storeFolder)] {
+    abandoned = CreateMutexW(nullptr, TRUE, name.c_str());
+  }).join();
+  UniqueHandle lock(abandoned);
+  setup.lockTimeoutMs = 200;
+  std::wstring first = NextStationName(setup), second;
+  std::thread([&] { second = NextStationName(setup); }).join();
+  EXPECT_EQ(SequenceOf(second), SequenceOf(first));
+  EXPECT_NE(SequenceOf(first), L"<not a sequence name>");
+}
+
 TEST_F(StationNamesTest, RecordThatCannotBeKeptGivesFallbackNames) {
   const struct {
     const char* what;
