@@ -1,12 +1,10 @@
 // The real Zembrolite.exe as processes of its own: how it starts and ends, one running copy only,
-// what it leaves in its folder, a press and a close during a press, and the file's resources.
+// what it leaves in its folder, and the files' resources. Its presses are the table of presses'.
 #include <gtest/gtest.h>
 
 #include <cwchar>
-#include <regex>
 
 #include "../../app/resource.h"
-#include "../unit/Bench.h"
 #include "../unit/TestFolders.h"
 #include "InProcess.h"
 
@@ -66,38 +64,6 @@ TEST(Program, SecondCopyShowsNothingTouchesNothingAndEnds) {
   EXPECT_FALSE(PathExists(second.path(L"Logs")));
   EXPECT_EQ(GetForegroundWindow(), foreground);
   EXPECT_FALSE(first.ended(0));
-}
-
-TEST(Program, PressWritesTheImageAndClosingDuringAPressEndsItCleanly) {
-  ResetScanner();
-  ProviderAnswersText(L"A1");
-  ProgramCopy program;
-  const std::wstring output = program.path(L"out\\");
-  CreateDirectoryW(output.c_str(), nullptr);
-  WriteFileBytes(program.path(L"Settings.ini"),
-                 "[Path]\r\nPath=" + std::string(output.begin(), output.end()) + "\r\n[Scanner]\r\nDPI=30\r\n");
-  ASSERT_TRUE(program.start());
-  HWND window = program.mainWindow();
-  ASSERT_NE(window, nullptr);
-  ClickScan(window);
-  EXPECT_TRUE(WaitUntil([&] { return ReadFileBytes(output + L"A1.bmp").substr(0, 2) == "BM"; }));
-
-  WriteScannerControl("[Log]\r\nCalls=1\r\n[Behaviour]\r\nReady=never\r\n");
-  ProviderAnswersText(L"B2");
-  DWORD_PTR settled = 0;  // back in its own loop after the first press
-  ASSERT_TRUE(SendMessageTimeoutW(window, WM_NULL, 0, 0, SMTO_BLOCK, 10000, &settled));
-  ClickScan(window);
-  ASSERT_TRUE(WaitUntil([] { return ScannerCallLog().find("USERINTERFACE.ENABLEDS -> 0") != std::string::npos; }));
-  PostMessageW(window, WM_CLOSE, 0, 0);
-  DWORD exitCode = 1234;
-  ASSERT_TRUE(program.ended(ExitTimeoutMs, &exitCode));
-  EXPECT_EQ(exitCode, 0u);
-  const std::string log = ScannerCallLog();
-  EXPECT_TRUE(std::regex_search(log, std::regex("USERINTERFACE.DISABLEDS -> 0[^]*IDENTITY.CLOSEDS -> 0"))) << log;
-  EXPECT_FALSE(PathExists(output + L"B2.bmp"));
-  EXPECT_FALSE(PathExists(program.path(L"Logs")));
-  RemoveScannerControl();
-  ClearProviderAnswers();
 }
 
 // The version blocks of the three shipped files; the program's manifest, group icon and button
