@@ -230,7 +230,7 @@ ProgramCopy::ProgramCopy(const std::wstring& suffix) : folder_(FreshTestFolder(L
   CopyFileW((TestExeFolder() + L"\\..\\bin\\Zembrolite.exe").c_str(), path(L"Zembrolite.exe").c_str(), FALSE);
 }
 
-ProgramCopy ProgramCopy::Installed(const std::wstring& folder) { return ProgramCopy(InFolder{}, folder); }
+ProgramCopy ProgramCopy::InFolderAsItIs(const std::wstring& folder) { return ProgramCopy(InFolder{}, folder); }
 
 ProgramCopy::~ProgramCopy() {
   if (!process_.hProcess) return;

@@ -43,6 +43,11 @@ void RunOptionsDialog(const std::vector<Step>& steps);
 // A shown window of this thread other than the main window and the dialog, or null.
 HWND WindowOver(HWND dialog);
 
+// How long a copy of the program may take to end once asked to.
+constexpr DWORD ExitTimeoutMs = 10000;
+// A plain-ASCII text (paths of the bench) as the narrow text of a settings file.
+inline std::string Narrow(const std::wstring& wide) { return std::string(wide.begin(), wide.end()); }
+
 std::wstring WindowTitle(HWND window);
 // Clicks a program's scan button without waiting for the press to end.
 void ClickScan(HWND main);
@@ -62,7 +67,7 @@ bool SaveWindowPicture(HWND window, const std::wstring& path);
 class ProgramCopy {
  public:
   explicit ProgramCopy(const std::wstring& suffix = L"");
-  static ProgramCopy Installed(const std::wstring& folder);
+  static ProgramCopy InFolderAsItIs(const std::wstring& folder);
   ~ProgramCopy();
   ProgramCopy(ProgramCopy&& other) noexcept : folder_(other.folder_), process_(other.process_) { other.process_ = {}; }
   ProgramCopy(const ProgramCopy&) = delete;

@@ -33,8 +33,6 @@ void PressScan(std::function<void()> during = nullptr) {
   DuringPress = nullptr;
 }
 
-std::string Text(const std::wstring& wide) { return std::string(wide.begin(), wide.end()); }
-
 class PressTest : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -47,7 +45,7 @@ class PressTest : public ::testing::Test {
     ClearProviderAnswers();
   }
   void settings(const std::string& scanner) {
-    UseSettings("[Path]\r\nPath=" + Text(output) + "\r\n[Scanner]\r\n" + scanner);
+    UseSettings("[Path]\r\nPath=" + Narrow(output) + "\r\n[Scanner]\r\n" + scanner);
   }
   std::wstring output;
 };
@@ -62,7 +60,7 @@ TEST_F(PressTest, NamesAndFoldersAsTheyCome) {
   ProviderAnswersNumber(42);
   PressScan();
   EXPECT_FALSE(ImageFacts(output + L"42.bmp").empty()) << "a number becomes its digits";
-  UseSettings("[Path]\r\nPath=" + Text(output) + "Scans\r\n[Scanner]\r\nDPI=20\r\n");
+  UseSettings("[Path]\r\nPath=" + Narrow(output) + "Scans\r\n[Scanner]\r\nDPI=20\r\n");
   PressScan();
   EXPECT_FALSE(ImageFacts(output + L"Scans42.bmp").empty()) << "a folder without separator runs into the name";
 }
@@ -73,11 +71,11 @@ TEST_F(PressTest, ExternalProgramGetsTheTifPathWithoutDotsAndFailuresAreLogged) 
   ASSERT_TRUE(
       CopyFileW((TestExeFolder() + L"\\..\\bin\\FakeScan.exe").c_str(), (tools + L"\\FakeScan.exe").c_str(), FALSE));
   ProviderAnswersText(L"2015.02.09-001");
-  settings("IsArray=-1\r\nScanUI=True\r\nScanPath=" + Text(tools) + "\\FakeScan.exe\r\n");
+  settings("IsArray=-1\r\nScanUI=True\r\nScanPath=" + Narrow(tools) + "\\FakeScan.exe\r\n");
   PressScan();
   ASSERT_TRUE(WaitUntil([&] { return PathExists(tools + L"\\FakeScan.log"); }));
   EXPECT_EQ(ReadFileBytes(tools + L"\\FakeScan.log"),
-            "\"" + Text(tools) + "\\FakeScan.exe\" " + Text(output) + "20150209-001.TIF\r\n");
+            "\"" + Narrow(tools) + "\\FakeScan.exe\" " + Narrow(output) + "20150209-001.TIF\r\n");
 
   settings("IsArray=-1\r\nScanPath=C:\\no\\such\\scanner.exe\r\n");
   PressScan();
@@ -143,11 +141,11 @@ TEST_F(FileFaults, FullDiskAndReadOnlyFolderKeepTheEarlierImage) {
   } cases[] = {{L"S:\\scans", L"S:\\scans", "DPI=300\r\nColorType=RGB\r\n"},  // some 26 MB
                {L"R:\\scans", readOnly, "DPI=30\r\n"}};
   for (const auto& c : cases) {
-    SCOPED_TRACE(Text(c.folder));
+    SCOPED_TRACE(Narrow(c.folder));
     RemoveTree(c.writableView);
     CreateDirectoryW(c.writableView.c_str(), nullptr);
     WriteFileBytes(c.writableView + L"\\A1.bmp", "the earlier image");
-    UseSettings("[Path]\r\nPath=" + Text(c.folder) + "\\\r\n[Scanner]\r\n" + c.scanner);
+    UseSettings("[Path]\r\nPath=" + Narrow(c.folder) + "\\\r\n[Scanner]\r\n" + c.scanner);
     PressScan();
     EXPECT_EQ(ReadFileBytes(c.folder + L"\\A1.bmp"), "the earlier image");
     EXPECT_EQ(FilesIn(c.folder).size(), 1u) << "no partial or temporary file";

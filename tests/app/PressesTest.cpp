@@ -17,10 +17,6 @@
 
 namespace {
 
-constexpr DWORD ExitTimeoutMs = 10000;
-
-std::string Text(const std::wstring& wide) { return std::string(wide.begin(), wide.end()); }
-
 class Presses : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -44,7 +40,7 @@ class Presses : public ::testing::Test {
 
   // Writes the program's Settings.ini with the output folder and these scanner keys.
   void settings(const std::string& scanner) {
-    WriteFileBytes(folder + L"\\Settings.ini", "[Path]\r\nPath=" + Text(output) + "\r\n[Scanner]\r\n" + scanner);
+    WriteFileBytes(folder + L"\\Settings.ini", "[Path]\r\nPath=" + Narrow(output) + "\r\n[Scanner]\r\n" + scanner);
   }
   std::vector<std::wstring> Listing() const {
     std::vector<std::wstring> names = FilesIn(output);
@@ -76,7 +72,7 @@ class Presses : public ::testing::Test {
     return added.empty() ? L"" : output + added;
   }
   ProgramCopy Started() {
-    ProgramCopy program = ProgramCopy::Installed(folder);
+    ProgramCopy program = ProgramCopy::InFolderAsItIs(folder);
     EXPECT_TRUE(program.start());
     window = program.mainWindow();
     EXPECT_NE(window, nullptr);
@@ -97,7 +93,7 @@ class Presses : public ::testing::Test {
 }  // namespace
 
 // Each colour type without the source's dialog: the image's depth and size, its pixels exactly
-// those the scanner delivered, and the installed provider's names numbered one after another.
+// those the scanner delivered, and the provider's names numbered one after another.
 TEST_F(Presses, FixedSettingsInEachColourTypeWithConsecutiveNames) {
   const struct {
     const char* scanner;
@@ -121,7 +117,7 @@ TEST_F(Presses, FixedSettingsInEachColourTypeWithConsecutiveNames) {
     EXPECT_EQ(ImageFacts(image), c.facts);
     EXPECT_TRUE(PixelsAsScanned(image)) << ScannerCallLog();
     std::smatch name;
-    const std::string file = Text(image.substr(output.size()));
+    const std::string file = Narrow(image.substr(output.size()));
     ASSERT_TRUE(std::regex_match(file, name, std::regex(R"(\d{8}-[0-9A-Z_-]+-([0-9A-Z]{6})-(\d{4,})\.bmp)"))) << file;
     EXPECT_TRUE(sequence.empty() || name[1] == sequence) << file;
     sequence = name[1];
@@ -159,12 +155,12 @@ TEST_F(Presses, ExternalProgramGetsTheTifPathOfTheProvidersName) {
   DeleteFileW((tools + L"\\FakeScan.log").c_str());
   ASSERT_TRUE(
       CopyFileW((TestExeFolder() + L"\\..\\bin\\FakeScan.exe").c_str(), (tools + L"\\FakeScan.exe").c_str(), FALSE));
-  settings("IsArray=-1\r\nScanPath=" + Text(tools) + "\\FakeScan.exe\r\n");
+  settings("IsArray=-1\r\nScanPath=" + Narrow(tools) + "\\FakeScan.exe\r\n");
   ProgramCopy program = Started();
   ClickScan(window);
   ASSERT_TRUE(WaitUntil([&] { return PathExists(tools + L"\\FakeScan.log"); }));
   const std::string line = ReadFileBytes(tools + L"\\FakeScan.log");
-  const std::string programAndFolder = "\"" + Text(tools) + "\\FakeScan.exe\" " + Text(output);
+  const std::string programAndFolder = "\"" + Narrow(tools) + "\\FakeScan.exe\" " + Narrow(output);
   ASSERT_EQ(line.substr(0, programAndFolder.size()), programAndFolder) << line;
   EXPECT_TRUE(std::regex_match(line.substr(programAndFolder.size()),
                                std::regex(R"(\d{8}-[0-9A-Z_-]+-[0-9A-Z]{6}-\d{4,}\.TIF\r\n)")))
@@ -205,7 +201,7 @@ TEST_F(Presses, FailingPressKeepsTheEarlierImage) {
 TEST_F(Presses, SecondCopyIsRefused) {
   settings("DPI=30\r\n");
   ProgramCopy first = Started();
-  ProgramCopy second = ProgramCopy::Installed(folder);
+  ProgramCopy second = ProgramCopy::InFolderAsItIs(folder);
   ASSERT_TRUE(second.start());
   DWORD exitCode = 1234;
   EXPECT_TRUE(second.ended(ExitTimeoutMs, &exitCode));

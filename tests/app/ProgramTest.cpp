@@ -10,8 +10,6 @@
 
 namespace {
 
-constexpr DWORD ExitTimeoutMs = 10000;
-
 void ExpectEndedWithoutSaving(ProgramCopy& program) {
   DWORD exitCode = 1234;
   EXPECT_TRUE(program.ended(ExitTimeoutMs, &exitCode)) << "the program asked something or hung";
