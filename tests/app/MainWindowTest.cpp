@@ -62,28 +62,24 @@ TEST(MainWindow, ButtonFaceIsLightGreyWithThePictureAboveTheCaption) {
   ReleaseDC(main, dc);
 }
 
-// Moved to a screen of 144 dpi and back: client area, button and fonts follow their twips and
-// points within the frame that Windows suggests.
-TEST(MainWindow, LayoutFollowsTheDpiOfTheScreen) {
+// Moved to a screen of another DPI while open: each window takes that screen's fonts, and all
+// it shows stays whole, in the frame that Windows suggests.
+TEST(MainWindow, BothWindowsFollowTheDpiOfTheScreen) {
   // Under Wine every monitor has the system's DPI: only the lookup shows that a window would
   // take its own monitor's.
   EXPECT_TRUE(TellsEachWindowsDpi());
-  HWND main = MainWindow(), button = GetDlgItem(main, IDC_CMDZADUDUVUR);
-  for (int dpi : {144, 96}) {
+  UseSettings("-");
+  auto move = [](HWND window, int dpi) {
     RECT frame;
-    GetWindowRect(main, &frame);
-    RECT suggested = {frame.left, frame.top, frame.left + 400, frame.top + 300};
-    SendMessageW(main, WM_DPICHANGED, MAKEWPARAM(dpi, dpi), reinterpret_cast<LPARAM>(&suggested));
-    RECT client, r;
-    GetClientRect(main, &client);
-    GetWindowRect(button, &r);
-    MapWindowPoints(nullptr, main, reinterpret_cast<POINT*>(&r), 2);
-    EXPECT_EQ(std::to_wstring(client.right) + L"x" + std::to_wstring(client.bottom) + L" " + std::to_wstring(r.left) +
-                  L"," + std::to_wstring(r.top) + L"," + std::to_wstring(r.right - r.left) + L"," +
-                  std::to_wstring(r.bottom - r.top) + L" " + std::to_wstring(FontOf(main).height) + L" " +
-                  std::to_wstring(FontOf(button).height),
-              dpi == 144 ? L"272x173 12,24,224,125 -24 -24" : L"181x115 8,16,149,83 -16 -16");
-  }
+    GetWindowRect(window, &frame);
+    frame.right = frame.left + MulDiv(frame.right - frame.left, dpi, 96);
+    frame.bottom = frame.top + MulDiv(frame.bottom - frame.top, dpi, 96);
+    SendMessageW(window, WM_DPICHANGED, MAKEWPARAM(dpi, dpi), reinterpret_cast<LPARAM>(&frame));
+    EXPECT_EQ(FontOf(window).height, -MulDiv(12, dpi, 72)) << dpi;
+    EXPECT_EQ(LayoutFaults(window), std::vector<std::wstring>()) << dpi;
+  };
+  for (int dpi : {144, 96}) move(MainWindow(), dpi);
+  RunOptionsDialog({[&](HWND dialog) { return move(dialog, 192), PostMessageW(dialog, WM_COMMAND, cmdCancel, 0); }});
 }
 
 // At the DPI that tests/app/dpi.sh gives Wine (96, 120, 144, 192): the caption fits below the

@@ -36,6 +36,20 @@ std::wstring State(HWND d) {
          Text(d, txtDPI) + L"|" + Text(d, txtScanArray) + L"|" +
          std::to_wstring(SendMessageW(Item(d, cboColorType), CB_GETCURSEL, 0, 0));
 }
+// Expects the state to start as given.
+Step Shows(const std::wstring& expected) {
+  return [=](HWND d) {
+    EXPECT_EQ(State(d).substr(0, expected.size()), expected);
+    return true;
+  };
+}
+// Expects a field's text.
+Step Holds(int id, const std::wstring& expected) {
+  return [=](HWND d) {
+    EXPECT_EQ(Text(d, id), expected);
+    return true;
+  };
+}
 Step Do(std::function<void(HWND)> action) {
   return [action](HWND dialog) {
     action(dialog);
@@ -60,11 +74,6 @@ Step Answer(WORD command) {
     if (over) PostMessageW(over, WM_COMMAND, MAKEWPARAM(command, BN_CLICKED), 0);
     return over == nullptr;
   };
-}
-std::string SavedLine(const std::string& key) {
-  std::smatch found;
-  const std::string file = SettingsFile();
-  return std::regex_search(file, found, std::regex(key + "=[^\r]*")) ? found.str() : "<missing>";
 }
 
 }  // namespace
@@ -122,146 +131,121 @@ TEST(OptionsDialog, WhatTheUserSeesAtTheScreensDpi) {
   EXPECT_TRUE(IsWindowEnabled(MainWindow()));
 }
 
-TEST(OptionsDialog, LoadsTheSettingsAndEachBoxSwitchesItsOwnTwoControls) {
-  UseSettings(BothOff);
-  RunOptionsDialog(
-      {Do([](HWND d) { EXPECT_EQ(State(d), L"ui=0 ext=0 on:1100 C:\\Scans\\|300|C:\\Tools\\scan.exe|1"); }),
-       Press(cmdCancel)});
-  EXPECT_EQ(SettingsFile(), BothOff) << "Cancel saves nothing";
-  RunOptionsDialog({Press(chkScanUI), Press(cmdOK)});
-  EXPECT_EQ(SavedLine("IsArray") + " " + SavedLine("ScanUI"), "IsArray=0 ScanUI=True") << "each flag from its own box";
-
-  UseSettings(BothOn);
-  RunOptionsDialog(
-      {Do([](HWND d) { EXPECT_EQ(State(d), L"ui=1 ext=1 on:0011 C:\\Scans\\|150|C:\\Tools\\scan.exe|0"); }),
-       Press(chkScanUI), Do([](HWND d) { EXPECT_EQ(State(d).substr(0, 18), L"ui=0 ext=1 on:1111"); }),
-       Press(chkScannerArray), Do([](HWND d) { EXPECT_EQ(State(d).substr(0, 18), L"ui=0 ext=0 on:1100"); }),
-       Do([](HWND d) { Type(d, txtScanArray, L"D:\\Other\\scan.exe"); }), Press(cmdOK)});
-  EXPECT_EQ(SavedLine("ScanPath") + " " + SavedLine("IsArray") + " " + SavedLine("ScanUI"),
-            "ScanPath=D:\\Other\\scan.exe IsArray=0 ScanUI=False")
-      << "a disabled box is still taken over";
-}
-
-TEST(OptionsDialog, OkSavesWhatConvertsAndLogsWhatDoesNot) {
-  struct Case {
-    const wchar_t* dpi;
-    const wchar_t* folder;  // below the test folder
-    const char* saved;      // the DPI line, or the end of the logged line
-  };
-  const Case cases[] = {
-      {L"0", L"", "DPI=0"},
-      {L"-5", L"", "DPI=-5"},
-      {L"2.5", L"", "DPI=2"},
-      {L"3.5", L"", "DPI=4"},
-      {L"7", L"\\new folder", "DPI=7"},  // a missing last folder is made
-      {L"", L"", " 13 +Type mismatch +fOptions_cmdOK_Click\r\n$"},
-      {L"abc", L"", " 13 +Type mismatch +fOptions_cmdOK_Click\r\n$"},
-      {L"40000", L"", " 6 +Overflow +fOptions_cmdOK_Click\r\n$"},
-      {L"8", L"\\missing\\child", "fOptions_cmdOK_Click\r\n$"},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.saved);
-    UseSettings(BothOff);
-    const std::wstring folder = FreshTestFolder(L"options") + c.folder;
-    std::vector<Step> steps = {Do([&](HWND d) {
-      Type(d, txtScanPath, folder);
-      Type(d, txtDPI, c.dpi);
-      Click(d, cmdOK);
-    })};
-    if (c.saved[0] != 'D') steps.push_back(Press(cmdCancel));  // a failed OK leaves the dialog open
-    RunOptionsDialog(steps);
-    if (c.saved[0] == 'D') {
-      EXPECT_EQ(SavedLine("DPI"), c.saved);
-      EXPECT_EQ(SavedLine("Path"), "Path=" + std::string(folder.begin(), folder.end()));
-      EXPECT_EQ(GetFileAttributesW(folder.c_str()), static_cast<DWORD>(FILE_ATTRIBUTE_DIRECTORY));
-      EXPECT_EQ(ErrorLog(), "");
-    } else {
-      EXPECT_EQ(SettingsFile(), BothOff);
-      EXPECT_TRUE(std::regex_search(ErrorLog(), std::regex(c.saved))) << ErrorLog();
-    }
-  }
-}
-
-TEST(OptionsDialog, UnknownColourTypeIsLoggedAndLeavesTheDpiEmpty) {
-  UseSettings("[Scanner]\r\nDPI=300\r\nColorType=GRAY\r\n");
-  RunOptionsDialog({Do([](HWND d) { EXPECT_EQ(State(d).substr(19), L"|||-1"); }), Press(cmdCancel)});
-  EXPECT_TRUE(std::regex_search(ErrorLog(), std::regex(" 380 +Invalid property value +fOptions_Form_Load\r\n$")))
-      << ErrorLog();
-}
-
-TEST(OptionsDialog, EscAndEnterOutsideAButtonPressNothingAndTheCloseBoxCancels) {
-  UseSettings(BothOff);
-  RunOptionsDialog({Do([](HWND d) {
-                      PostMessageW(Item(d, chkScanUI), WM_KEYDOWN, VK_ESCAPE, 0);
-                      PostMessageW(Item(d, txtDPI), WM_KEYDOWN, VK_RETURN, 0);
-                      PostMessageW(Item(d, chkScanUI), WM_KEYDOWN, VK_RETURN, 0);
-                      Type(d, txtDPI, L"77");  // changed, but never confirmed
-                    }),
-                    [](HWND d) { return IsWindow(d) && PostMessageW(d, WM_SYSCOMMAND, SC_CLOSE, 0); }});
-  EXPECT_EQ(SettingsFile(), BothOff) << "the close box saves nothing";
-  UseSettings(BothOff);
-  RunOptionsDialog({Do([](HWND d) {
-    SendMessageW(d, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(Item(d, cmdCancel)), TRUE);
-    PostMessageW(Item(d, cmdCancel), WM_KEYDOWN, VK_RETURN, 0);
-  })});
-  EXPECT_EQ(SettingsFile(), BothOff);
-}
-
-TEST(OptionsDialog, FolderBrowserCancelledGivesTheStoredFolderAndConfirmedTheChosenOne) {
-  UseSettings("-");
-  RunOptionsDialog({Opens(cmdPath), Answer(IDCANCEL),
-                    Do([](HWND d) { EXPECT_EQ(Text(d, txtScanPath), L"\\") << "the separator alone"; }),
-                    Press(cmdCancel)});
-  UseSettings(BothOff);
+// The dialog's behaviours, one row each: the settings file before, what the user does (the last
+// step ends the dialog), then a text that Settings.ini holds (none: the file as it was) and the
+// log's last line (none: no log).
+TEST(OptionsDialog, Behaviours) {
+  const std::wstring folder = FreshTestFolder(L"options"), made = folder + L"\\new folder";
+  const std::string typed = "Path=" + Narrow(folder) + "\r\n[Scanner]\r\nDPI=";
+  const std::wstring program = TestExeFolder() + L"\\app_tests.exe";
   std::wstring chosen;
-  RunOptionsDialog({Do([](HWND d) { Type(d, txtScanPath, L"typed but not confirmed"); }), Opens(cmdPath),
-                    Answer(IDCANCEL), Do([](HWND d) { EXPECT_EQ(Text(d, txtScanPath), L"C:\\Scans\\"); }),
-                    // The browser opens on the desktop; confirming it chooses the desktop's folder.
-                    Opens(cmdPath), [](HWND) { return Sleep(300), true; }, Answer(IDOK),
-                    Do([&](HWND d) { chosen = Text(d, txtScanPath); }), Press(cmdCancel)});
+  struct Row {
+    const char* what;
+    const char* before;
+    std::vector<Step> steps;
+    std::string saved;
+    const char* logged;
+  };
+  auto ok = [](const std::wstring& folder, const wchar_t* dpi) {
+    return Do([=](HWND d) { Type(d, txtScanPath, folder), Type(d, txtDPI, dpi), Click(d, cmdOK); });
+  };
+  const Row rows[] = {
+      {"loaded; Cancel saves nothing",
+       BothOff,
+       {Shows(L"ui=0 ext=0 on:1100 C:\\Scans\\|300|C:\\Tools\\scan.exe|1"), Press(cmdCancel)},
+       "",
+       ""},
+      {"each flag from its own box", BothOff, {Press(chkScanUI), Press(cmdOK)}, "IsArray=0\r\n", ""},
+      {"each box switches its own two controls; a disabled one is still saved",
+       BothOn,
+       {Shows(L"ui=1 ext=1 on:0011 C:\\Scans\\|150|C:\\Tools\\scan.exe|0"), Press(chkScanUI),
+        Shows(L"ui=0 ext=1 on:1111"), Press(chkScannerArray), Shows(L"ui=0 ext=0 on:1100"),
+        Do([](HWND d) { Type(d, txtScanArray, L"D:\\Other\\scan.exe"); }), Press(cmdOK)},
+       "IsArray=0\r\nScanPath=D:\\Other\\scan.exe\r\nScanUI=False",
+       ""},
+      {"DPI 0", BothOff, {ok(folder, L"0")}, typed + "0\r\n", ""},
+      {"DPI -5", BothOff, {ok(folder, L"-5")}, typed + "-5\r\n", ""},
+      {"DPI 2.5 to even", BothOff, {ok(folder, L"2.5")}, typed + "2\r\n", ""},
+      {"DPI 3.5 to even", BothOff, {ok(folder, L"3.5")}, typed + "4\r\n", ""},
+      {"a missing last folder is made", BothOff, {ok(made, L"7")}, "Path=" + Narrow(made) + "\r\n", ""},
+      {"empty DPI", BothOff, {ok(folder, L""), Press(cmdCancel)}, "", " 13 +Type mismatch +fOptions_cmdOK_Click"},
+      {"text DPI", BothOff, {ok(folder, L"abc"), Press(cmdCancel)}, "", " 13 +Type mismatch +fOptions_cmdOK_Click"},
+      {"DPI beyond 16 bits",
+       BothOff,
+       {ok(folder, L"40000"), Press(cmdCancel)},
+       "",
+       " 6 +Overflow +fOptions_cmdOK_Click"},
+      {"folder beyond a missing one",
+       BothOff,
+       {ok(folder + L"\\missing\\child", L"8"), Press(cmdCancel)},
+       "",
+       "fOptions_cmdOK_Click"},
+      {"unknown colour type",
+       "[Scanner]\r\nDPI=300\r\nColorType=GRAY\r\n",
+       {Shows(L"ui=0 ext=0 on:1100 |||-1"), Press(cmdCancel)},
+       "",
+       " 380 +Invalid property value +fOptions_Form_Load"},
+      {"Esc and Enter outside a button press nothing; the close box cancels",
+       BothOff,
+       {Do([](HWND d) {
+          PostMessageW(Item(d, chkScanUI), WM_KEYDOWN, VK_ESCAPE, 0);
+          PostMessageW(Item(d, txtDPI), WM_KEYDOWN, VK_RETURN, 0);
+          PostMessageW(Item(d, chkScanUI), WM_KEYDOWN, VK_RETURN, 0);
+          Type(d, txtDPI, L"77");  // changed, but never confirmed
+        }),
+        [](HWND d) { return IsWindow(d) && PostMessageW(d, WM_SYSCOMMAND, SC_CLOSE, 0); }},
+       "",
+       ""},
+      {"Enter on Cancel",
+       BothOff,
+       {Do([](HWND d) {
+         SendMessageW(d, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(Item(d, cmdCancel)), TRUE);
+         PostMessageW(Item(d, cmdCancel), WM_KEYDOWN, VK_RETURN, 0);
+       })},
+       "",
+       ""},
+      {"folder browser cancelled without a stored folder",
+       "-",
+       {Opens(cmdPath), Answer(IDCANCEL), Holds(txtScanPath, L"\\"), Press(cmdCancel)},
+       "",
+       ""},
+      {"program picker cancelled, then confirmed",
+       BothOn,
+       {Opens(cmdSrc), Answer(IDCANCEL), Holds(txtScanArray, L"C:\\Tools\\scan.exe"), Opens(cmdSrc), Do([&](HWND d) {
+          for (int nameBox : {0x480, 0x47C}) SetDlgItemTextW(WindowOver(d), nameBox, program.c_str());  // edt1, cmb13
+        }),
+        Answer(IDOK), Do([&](HWND d) { EXPECT_EQ(lstrcmpiW(Text(d, txtScanArray).c_str(), program.c_str()), 0); }),
+        Press(cmdCancel)},
+       "",
+       ""},
+      {"the manager's list of sources, cancelled",
+       BothOff,
+       {Opens(cmdSource), Answer(IDCANCEL), Press(cmdCancel)},
+       "",
+       ""},
+      // The browser opens on the desktop; confirming it chooses the desktop's folder, at once.
+      {"folder browser cancelled, then confirmed",
+       BothOff,
+       {Do([](HWND d) { Type(d, txtScanPath, L"typed but not confirmed"); }), Opens(cmdPath), Answer(IDCANCEL),
+        Holds(txtScanPath, L"C:\\Scans\\"), Opens(cmdPath), [](HWND) { return Sleep(300), true; }, Answer(IDOK),
+        Do([&](HWND d) { chosen = Text(d, txtScanPath); }), Press(cmdCancel)},
+       "",
+       ""},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.what);
+    UseSettings(row.before);
+    RunOptionsDialog(row.steps);
+    if (row.saved.empty())
+      EXPECT_EQ(SettingsFile(), std::string(row.before) == "-" ? "" : row.before);
+    else
+      EXPECT_NE(SettingsFile().find(row.saved), std::string::npos) << SettingsFile();
+    EXPECT_TRUE(*row.logged ? std::regex_search(ErrorLog(), std::regex(row.logged + std::string("\r\n$")))
+                            : ErrorLog().empty())
+        << ErrorLog();
+  }
+  EXPECT_EQ(GetFileAttributesW(made.c_str()), static_cast<DWORD>(FILE_ATTRIBUTE_DIRECTORY));
   ASSERT_GT(chosen.size(), 1u);
   EXPECT_EQ(chosen.back(), L'\\');
-  EXPECT_EQ(ScanSettings.OutputFolder, chosen) << "the choice takes effect at once, also when cancelled";
-  EXPECT_EQ(SettingsFile(), BothOff) << "nothing is saved";
-}
-
-TEST(OptionsDialog, FileOpenCancelledKeepsTheTextAndConfirmedReplacesIt) {
-  UseSettings(BothOn);
-  const std::wstring chosen = TestExeFolder() + L"\\app_tests.exe";
-  RunOptionsDialog(
-      {Opens(cmdSrc), Answer(IDCANCEL), Do([](HWND d) { EXPECT_EQ(Text(d, txtScanArray), L"C:\\Tools\\scan.exe"); }),
-       Opens(cmdSrc), Do([&](HWND d) {
-         for (int nameBox : {0x480, 0x47C}) SetDlgItemTextW(WindowOver(d), nameBox, chosen.c_str());  // edt1 or cmb13
-       }),
-       Answer(IDOK), Do([&](HWND d) { EXPECT_EQ(lstrcmpiW(Text(d, txtScanArray).c_str(), chosen.c_str()), 0); }),
-       Press(cmdCancel)});
-}
-
-TEST(OptionsDialog, ChooseSourceShowsTheManagersListAndCancellingItChangesNothing) {
-  UseSettings(BothOff);
-  RunOptionsDialog({Opens(cmdSource), Answer(IDCANCEL), Press(cmdCancel)});
-  EXPECT_EQ(ErrorLog(), "");
-}
-
-// Moved to a monitor of 144 dpi while open: every control and font follows at once.
-TEST(OptionsDialog, LayoutFollowsTheDpiOfTheScreen) {
-  UseSettings("-");
-  std::wstring at144;
-  RunOptionsDialog({Do([&](HWND d) {
-                      RECT frame;
-                      GetWindowRect(d, &frame);
-                      RECT suggested = {frame.left, frame.top, frame.left + 800, frame.top + 600};
-                      SendMessageW(d, WM_DPICHANGED, MAKEWPARAM(144, 144), reinterpret_cast<LPARAM>(&suggested));
-                      RECT client;
-                      GetClientRect(d, &client);
-                      RECT ok;
-                      GetWindowRect(Item(d, cmdOK), &ok);
-                      MapWindowPoints(nullptr, d, reinterpret_cast<POINT*>(&ok), 2);
-                      at144 = std::to_wstring(client.right) + L"x" + std::to_wstring(client.bottom) + L" " +
-                              std::to_wstring(ok.left) + L"," + std::to_wstring(ok.top) + L"," +
-                              std::to_wstring(ok.right - ok.left) + L"," + std::to_wstring(ok.bottom - ok.top) + L" " +
-                              std::to_wstring(FontOf(Item(d, cmdOK)).height) + L" " + std::to_wstring(FontOf(d).height);
-                    }),
-                    Press(cmdCancel)});
-  EXPECT_EQ(at144, L"680x441 420,372,98,50 -23 -24");
+  EXPECT_EQ(ScanSettings.OutputFolder, chosen) << "the browser's choice takes effect at once, Cancel or not";
 }

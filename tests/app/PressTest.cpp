@@ -1,16 +1,14 @@
 // Presses of the scan button inside the test process, with Wine's manager, the virtual
-// scanner, the stand-in name provider and a stand-in for the external program: the names and
-// folders as they come, what is logged, the acquisition guard, a manager held by another session
-// and the file-system faults. The images of each way are the table of presses' (PressesTest.cpp).
+// scanner, the stand-in name provider and a stand-in for the external program: a name given as a
+// number, the external program and what is logged, the acquisition guard and the file-system
+// faults. The images of each way are the table of presses' (PressesTest.cpp).
 #include <gtest/gtest.h>
 #include <windows.h>
 
-#include <cstring>
 #include <functional>
 #include <regex>
 
 #include "../../app/resource.h"
-#include "../../twain/Dsm.h"
 #include "../unit/Bench.h"
 #include "../unit/TestFolders.h"
 #include "InProcess.h"
@@ -52,17 +50,12 @@ class PressTest : public ::testing::Test {
 
 }  // namespace
 
-TEST_F(PressTest, NamesAndFoldersAsTheyCome) {
+// The provider may answer a number; its digits name the image.
+TEST_F(PressTest, ANumberFromTheProviderNamesTheImage) {
   settings("DPI=20\r\n");
-  ProviderAnswersText(L"2015.02.09-001");
-  PressScan();
-  EXPECT_FALSE(ImageFacts(output + L"2015.02.09-001.bmp").empty()) << "the name keeps its dots";
   ProviderAnswersNumber(42);
   PressScan();
-  EXPECT_FALSE(ImageFacts(output + L"42.bmp").empty()) << "a number becomes its digits";
-  UseSettings("[Path]\r\nPath=" + Narrow(output) + "Scans\r\n[Scanner]\r\nDPI=20\r\n");
-  PressScan();
-  EXPECT_FALSE(ImageFacts(output + L"Scans42.bmp").empty()) << "a folder without separator runs into the name";
+  EXPECT_FALSE(ImageFacts(output + L"42.bmp").empty());
 }
 
 TEST_F(PressTest, ExternalProgramGetsTheTifPathWithoutDotsAndFailuresAreLogged) {
@@ -101,32 +94,6 @@ TEST_F(PressTest, PressesAndOptionsDuringAnAcquisitionAreIgnored) {
   EXPECT_FALSE(ImageFacts(output + L"A1.bmp").empty());
   const std::string log = ScannerCallLog();
   EXPECT_EQ(log.find("IDENTITY.OPENDS"), log.rfind("IDENTITY.OPENDS")) << log;
-}
-
-// While another session of this process holds the manager, the program's own opening fails:
-// the press ends without a call to the source, without closing the manager it did not open,
-// and quietly.
-TEST_F(PressTest, ManagerHeldByAnotherSessionEndsThePressQuietly) {
-  HMODULE manager = LoadLibraryW(DsmPath().c_str());
-  const auto entry = reinterpret_cast<DsmEntryProc>(reinterpret_cast<void*>(GetProcAddress(manager, "DSM_Entry")));
-  ASSERT_NE(entry, nullptr);
-  TW_IDENTITY other = {};
-  other.ProtocolMajor = 1;
-  other.SupportedGroups = DG_CONTROL | DG_IMAGE;
-  std::strcpy(other.ProductName, "Another session");
-  HWND parent = MainWindow();
-  ASSERT_EQ(entry(&other, nullptr, DG_CONTROL, DAT_PARENT, MSG_OPENDSM, &parent), TWRC_SUCCESS);
-  settings("DPI=20\r\n");
-  WriteFileBytes(output + L"A1.bmp", "the earlier image");
-  PressScan();
-  EXPECT_EQ(ScannerCallLog().find("IDENTITY.OPENDS"), std::string::npos) << ScannerCallLog();
-  EXPECT_EQ(ReadFileBytes(output + L"A1.bmp"), "the earlier image");
-  EXPECT_EQ(ErrorLog(), "");
-  EXPECT_EQ(entry(&other, nullptr, DG_CONTROL, DAT_PARENT, MSG_CLOSEDSM, &parent), TWRC_SUCCESS)
-      << "the program closed a manager it had not opened";
-  FreeLibrary(manager);
-  PressScan();
-  EXPECT_EQ(ReadFileBytes(output + L"A1.bmp").substr(0, 2), "BM");
 }
 
 // On the bench's fault drives (S: a 1 MB disk, R: a read-only view of a folder), a press that

@@ -9,8 +9,6 @@
 #include <algorithm>
 #include <regex>
 
-#include "../../app/resource.h"
-#include "../../options/fOptionsControls.h"
 #include "../unit/Bench.h"
 #include "../unit/TestFolders.h"
 #include "InProcess.h"
@@ -149,42 +147,6 @@ TEST_F(Presses, SourceDialogClosedGivesNoImageAndScanGivesOne) {
   Close(program);
 }
 
-TEST_F(Presses, ExternalProgramGetsTheTifPathOfTheProvidersName) {
-  const std::wstring tools = output + L"Scan Tools";
-  CreateDirectoryW(tools.c_str(), nullptr);
-  DeleteFileW((tools + L"\\FakeScan.log").c_str());
-  ASSERT_TRUE(
-      CopyFileW((TestExeFolder() + L"\\..\\bin\\FakeScan.exe").c_str(), (tools + L"\\FakeScan.exe").c_str(), FALSE));
-  settings("IsArray=-1\r\nScanPath=" + Narrow(tools) + "\\FakeScan.exe\r\n");
-  ProgramCopy program = Started();
-  ClickScan(window);
-  ASSERT_TRUE(WaitUntil([&] { return PathExists(tools + L"\\FakeScan.log"); }));
-  const std::string line = ReadFileBytes(tools + L"\\FakeScan.log");
-  const std::string programAndFolder = "\"" + Narrow(tools) + "\\FakeScan.exe\" " + Narrow(output);
-  ASSERT_EQ(line.substr(0, programAndFolder.size()), programAndFolder) << line;
-  EXPECT_TRUE(std::regex_match(line.substr(programAndFolder.size()),
-                               std::regex(R"(\d{8}-[0-9A-Z_-]+-[0-9A-Z]{6}-\d{4,}\.TIF\r\n)")))
-      << line;
-  Close(program);
-}
-
-TEST_F(Presses, OkInOptionsWritesTheProgramsSettings) {
-  settings("DPI=300\r\n");
-  ProgramCopy program = Started();
-  PostMessageW(window, WM_COMMAND, IDM_OPTIONS, 0);
-  HWND dialog = nullptr;
-  ASSERT_TRUE(WaitUntil([&] {
-    for (HWND shown : program.windows())
-      if (IsWindowVisible(shown) && WindowTitle(shown) == L"Settings") dialog = shown;
-    return dialog != nullptr;
-  }));
-  SetDlgItemTextW(dialog, txtDPI, L"150");
-  PostMessageW(GetDlgItem(dialog, cmdOK), BM_CLICK, 0, 0);
-  EXPECT_TRUE(
-      WaitUntil([&] { return ReadFileBytes(folder + L"\\Settings.ini").find("DPI=150") != std::string::npos; }));
-  Close(program);
-}
-
 TEST_F(Presses, FailingPressKeepsTheEarlierImage) {
   settings("DPI=30\r\n");
   WriteFileBytes(output + L"earlier.bmp", "the earlier image");
@@ -196,19 +158,6 @@ TEST_F(Presses, FailingPressKeepsTheEarlierImage) {
   Close(program);
   EXPECT_EQ(Listing(), before);
   EXPECT_EQ(ReadFileBytes(output + L"earlier.bmp"), "the earlier image");
-}
-
-TEST_F(Presses, SecondCopyIsRefused) {
-  settings("DPI=30\r\n");
-  ProgramCopy first = Started();
-  ProgramCopy second = ProgramCopy::InFolderAsItIs(folder);
-  ASSERT_TRUE(second.start());
-  DWORD exitCode = 1234;
-  EXPECT_TRUE(second.ended(ExitTimeoutMs, &exitCode));
-  EXPECT_EQ(exitCode, 0u);
-  EXPECT_TRUE(second.windows().empty());
-  EXPECT_FALSE(first.ended(0));
-  Close(first);
 }
 
 TEST_F(Presses, ClosingDuringAScanEndsItWithoutAnImage) {

@@ -276,9 +276,10 @@ TEST_F(AcquireTest, EveryRefusedCallClosesEverythingAndLeavesNothing) {
       EXPECT_EQ(run(path), entry.rfind("SET:112B", 0) == 0 ? 0 : 1);
       const std::string transcript = fake.transcript();
       EXPECT_EQ(transcript.rfind(walked + entry + "/1", 0), 0u) << transcript;
-      if (entry != "OPENDSM") {
+      if (entry == "OPENDSM")
+        EXPECT_EQ(transcript, "OPENDSM/1") << "a manager that did not open is not closed";
+      else
         EXPECT_TRUE(std::regex_search(transcript, std::regex("CLOSEDS(/1)? CLOSEDSM(/1)?$")));
-      }
       EXPECT_FALSE(IsAllocated(delivered));
       if (entry.rfind("SET:112B", 0) != 0) {
         EXPECT_FALSE(PathExists(path));
