@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <atomic>
 #include <new>
 
 #include "../common/AppError.h"
@@ -9,6 +10,7 @@
 #include "../common/WinText.h"
 #include "../log/ErrorLog.h"
 #include "../settings/INIModul.h"
+#include "../twain/SourceCalls.h"
 #include "../twain/mdlTwain.h"
 #include "ImageNameProvider.h"
 #include "ScanText.h"
@@ -16,6 +18,19 @@
 namespace {
 
 bool Acquiring = false;
+std::atomic<bool> Pressing{false};
+
+// Marks a press from its start to its end, and forgets the steps of the one before.
+class PressScope {
+ public:
+  PressScope() {
+    ForgetPressSteps();
+    Pressing = true;
+  }
+  ~PressScope() { Pressing = false; }
+  PressScope(const PressScope&) = delete;
+  PressScope& operator=(const PressScope&) = delete;
+};
 
 // Marks the acquisition as running for one scope.
 class AcquisitionScope {
@@ -62,9 +77,12 @@ void ScanWithFixedSettings() {
 
 bool AcquisitionRunning() { return Acquiring; }
 
+bool PressInProgress() { return Pressing; }
+
 void cmdZadudUVur_Click() {
   // The source's events are pumped below an acquisition; a second one would share its records.
   if (Acquiring) return;
+  PressScope press;
   try {
     if (ScanSettings.UseExternalProgram != 0)
       ScanWithExternalProgram();

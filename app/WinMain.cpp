@@ -3,6 +3,8 @@
 
 #include "../common/ComHandles.h"
 #include "../common/Handles.h"
+#include "../log/ErrorLog.h"
+#include "LastChance.h"
 #include "Main.h"
 
 namespace {
@@ -15,6 +17,12 @@ constexpr wchar_t RunningCopyMutexName[] = L"Local\\Zembrolite.RunningCopy.6C2E5
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCommand) {
   UniqueHandle runningCopy(CreateMutexW(nullptr, FALSE, RunningCopyMutexName));
   if (GetLastError() == ERROR_ALREADY_EXISTS) return 0;
+
+  // A scanner driver runs inside this process: its crash or hang is logged, and Windows restarts
+  // the program after a crash.
+  StationGuard guard;
+  RegisterForRestart();
+  if (StartedAsRestart(GetCommandLineW())) LogError(0, L"Restarted by Windows after a crash.", L"Main");
 
   // The UI thread is a single-threaded apartment: automation objects, shell dialogs.
   ComApartment apartment;

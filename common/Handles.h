@@ -39,6 +39,14 @@ struct KernelHandleTraits {
 };
 using UniqueHandle = Owned<HANDLE, KernelHandleTraits>;
 
+struct FindTraits {
+  static HANDLE Invalid() { return INVALID_HANDLE_VALUE; }
+  static bool IsValid(HANDLE h) { return h != INVALID_HANDLE_VALUE; }
+  static void Release(HANDLE h) { FindClose(h); }
+};
+// A search of FindFirstFileW.
+using UniqueFind = Owned<HANDLE, FindTraits>;
+
 struct GdiObjectTraits {
   static HGDIOBJ Invalid() { return nullptr; }
   static bool IsValid(HGDIOBJ h) { return h != nullptr; }

@@ -14,3 +14,9 @@ void AppendErrorLine(const std::wstring& logFolder, std::int32_t number, const s
 
 // The current local date and time in the general form of the user's regional settings.
 std::wstring NowText();
+
+// For the last-chance handler, which must not allocate: the log folder is composed once at start,
+// and a line then goes through the same writer from buffers of fixed size.
+void PrepareLastChanceLog();
+const wchar_t* PreparedLogFolder();
+void AppendLastChanceLine(std::int32_t number, const wchar_t* description, const wchar_t* procedureName) noexcept;

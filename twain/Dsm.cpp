@@ -3,6 +3,7 @@
 #include <string>
 
 #include "../common/Handles.h"
+#include "SourceCalls.h"
 
 namespace {
 
@@ -47,6 +48,7 @@ TW_UINT16 CallDsm(TW_IDENTITY* origin, TW_IDENTITY* destination, TW_UINT32 dataG
                   TW_UINT16 message, TW_MEMREF data) {
   DsmEntryProc entry = Replacement ? Replacement : RealEntry();
   if (!entry) return TWRC_FAILURE;
+  SourceCallScope watched(dataType, message, data);
   return entry(origin, destination, dataGroup, dataType, message, data);
 }
 

@@ -124,6 +124,8 @@ int ScriptedFailure(const std::string& callName, int capability, TW_UINT16& cond
   return std::atoi(value.c_str());
 }
 
+std::string ScriptedCrash(const std::string& callName) { return ReadControl("Crash", callName); }
+
 double DeviceSetting(const char* key, double defaultValue) {
   const std::string value = ReadControl("Device", key);
   return value.empty() ? defaultValue : std::atof(value.c_str());

@@ -5,6 +5,11 @@
 //   IDENTITY.OPENDS=1           any call, by data type and message name
 //   CAPABILITY.SET.1118=1       a capability call for one capability (hex number)
 //   IMAGELAYOUT.SET.CC=10       the condition code that goes with a failure (default 1, TWCC_BUMMER)
+//   [Crash]                     what a faulty driver does in a call, by its name as for [Fail]:
+//   IDENTITY.OPENDS=access-violation   writes to address 0
+//   USERINTERFACE.ENABLEDS=stack-overflow
+//   IMAGENATIVEXFER.GET=cpp-exception  throws as a driver built with Visual C++ does
+//   IDENTITY.OPENDS=hang        never returns; "hang 5000" returns after 5000 ms
 //   [Device]
 //   PhysicalWidth=8.5           inches
 //   PhysicalHeight=11.69
@@ -29,6 +34,9 @@ std::string CallName(TW_UINT16 dataType, TW_UINT16 message);
 // The return code that the control file asks for this call, or -1 when the call should work.
 // For capability calls, capability selects the more specific key.
 int ScriptedFailure(const std::string& callName, int capability, TW_UINT16& conditionCode);
+
+// What the control file asks this call to do as a faulty driver would ("" for nothing).
+std::string ScriptedCrash(const std::string& callName);
 
 double DeviceSetting(const char* key, double defaultValue);
 std::string BehaviourSetting(const char* key, const char* defaultValue);

@@ -517,6 +517,41 @@ std::string Describe(TW_UINT16 type, TW_UINT16 message, TW_MEMREF data) {
   return text;
 }
 
+#ifdef _MSC_VER
+#define ZEMBROLITE_NOINLINE __declspec(noinline)
+#else
+#define ZEMBROLITE_NOINLINE __attribute__((noinline))
+#endif
+
+volatile int Forever = 1;
+
+// Each frame keeps a page of its own, so that the stack runs out after a few hundred calls.
+ZEMBROLITE_NOINLINE int Deeper(volatile char* above) {
+  volatile char frame[4096];
+  frame[0] = above ? static_cast<char>(above[0] + 1) : 0;
+  if (!Forever) return frame[0];
+  return Deeper(frame) + frame[4095];
+}
+
+// Fails as a faulty driver does, inside the call; returns only from a hang with an end.
+void Misbehave(const std::string& how) {
+  if (how == "access-violation") {
+    volatile std::uintptr_t address = 0;
+    *reinterpret_cast<volatile int*>(address) = 1;
+  } else if (how == "stack-overflow") {
+    Deeper(nullptr);
+  } else if (how == "cpp-exception") {
+    // A throw of Visual C++ code: its exception code, with the magic number, the object and its
+    // type description; nothing in the program can catch it.
+    const ULONG_PTR arguments[] = {0x19930520, 0, 0};
+    RaiseException(0xE06D7363, EXCEPTION_NONCONTINUABLE, 3, arguments);
+  } else if (how.rfind("hang", 0) == 0) {
+    const int milliseconds = std::atoi(how.c_str() + 4);
+    if (milliseconds > 0) return Sleep(static_cast<DWORD>(milliseconds));
+    for (;;) Sleep(INFINITE);
+  }
+}
+
 }  // namespace
 
 extern "C" __declspec(dllexport) TW_UINT16 WINAPI
@@ -524,6 +559,11 @@ extern "C" __declspec(dllexport) TW_UINT16 WINAPI
   const std::string name = CallName(type, message);
   const int capability = type == DAT_CAPABILITY && data ? static_cast<TW_CAPABILITY*>(data)->Cap : -1;
   std::string line = name + Describe(type, message, data);
+  const std::string crash = type == DAT_EVENT ? "" : ScriptedCrash(name);
+  if (!crash.empty()) {
+    LogCall(line + " (" + crash + ")");
+    Misbehave(crash);
+  }
   TW_UINT16 conditionCode = TWCC_SUCCESS;
   const int scripted = type == DAT_STATUS ? -1 : ScriptedFailure(name, capability, conditionCode);
   TW_UINT16 answer;

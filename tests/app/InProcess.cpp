@@ -239,8 +239,8 @@ ProgramCopy::~ProgramCopy() {
   CloseHandle(process_.hThread);
 }
 
-bool ProgramCopy::start() {
-  std::wstring commandLine = L"\"" + path(L"Zembrolite.exe") + L"\"";
+bool ProgramCopy::start(const std::wstring& arguments) {
+  std::wstring commandLine = L"\"" + path(L"Zembrolite.exe") + L"\"" + (arguments.empty() ? L"" : L" " + arguments);
   STARTUPINFOW startup = {};
   startup.cb = sizeof startup;
   return CreateProcessW(nullptr, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, TestExeFolder().c_str(),

@@ -74,7 +74,7 @@ class ProgramCopy {
   ProgramCopy& operator=(const ProgramCopy&) = delete;
 
   std::wstring path(const std::wstring& name) const { return folder_ + L"\\" + name; }
-  bool start();
+  bool start(const std::wstring& arguments = L"");
   // Its main window once shown; null after 15 s or when the copy has ended.
   HWND mainWindow();
   // True when the process has ended within the timeout, with its exit code.

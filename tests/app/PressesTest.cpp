@@ -69,9 +69,9 @@ class Presses : public ::testing::Test {
         timeoutMs);
     return added.empty() ? L"" : output + added;
   }
-  ProgramCopy Started() {
+  ProgramCopy Started(const std::wstring& arguments = L"") {
     ProgramCopy program = ProgramCopy::InFolderAsItIs(folder);
-    EXPECT_TRUE(program.start());
+    EXPECT_TRUE(program.start(arguments));
     window = program.mainWindow();
     EXPECT_NE(window, nullptr);
     return program;
@@ -81,6 +81,16 @@ class Presses : public ::testing::Test {
     DWORD exitCode = 1234;
     EXPECT_TRUE(program.ended(ExitTimeoutMs, &exitCode));
     EXPECT_EQ(exitCode, 0u);
+  }
+
+  std::string ErrorLog() const { return ReadFileBytes(folder + L"\\Logs\\Error.log"); }
+  // The lines that the log gained since it was as given.
+  std::vector<std::string> LinesAfter(const std::string& earlier) const {
+    std::vector<std::string> lines;
+    const std::string log = ErrorLog();
+    for (size_t at = earlier.size(), end; at < log.size(); at = end + 2)
+      lines.push_back(log.substr(at, (end = std::min(log.find("\r\n", at), log.size())) - at));
+    return lines;
   }
 
   std::wstring folder, output;
@@ -184,4 +194,92 @@ TEST_F(Presses, ImageOfMoreThan1536MiBIsScannedAndSaved) {
   EXPECT_TRUE(PixelsAsScanned(image)) << ScannerCallLog();
   Close(program);
   DeleteFileW(image.c_str());
+}
+
+// A scanner driver that fails inside a call, at each step of a press: one line in Error.log that
+// names the failure, the driver with the place in it and the step; a dump in Logs, of which the
+// newest five stay; the earlier image and Settings.ini as they were; and a second crash within
+// ten minutes ends Windows' restarts.
+TEST_F(Presses, DriverThatCrashesIsNamedInTheLogAndNothingIsLost) {
+  const struct {
+    const char* call;
+    const char* how;
+    const char* words;
+  } cases[] = {
+      {"IDENTITY.OPENDS", "access-violation", "Access violation writing address 0x0+ in .*\\+0x[0-9A-F]+.*, at open"},
+      {"USERINTERFACE.ENABLEDS", "access-violation", "Access violation writing .*\\+0x[0-9A-F]+.*, at enable"},
+      {"IMAGENATIVEXFER.GET", "access-violation", "Access violation writing .*\\+0x[0-9A-F]+.*, at transfer"},
+      {"USERINTERFACE.ENABLEDS", "stack-overflow", "Stack overflow in .*, at enable"},
+      {"IMAGENATIVEXFER.GET", "cpp-exception", "C\\+\\+ exception not caught .*, at transfer"},
+      {"IMAGENATIVEXFER.GET", "access-violation", "Access violation .*no restart: the second crash within ten minutes"},
+  };
+  const std::wstring logs = folder + L"\\Logs\\";
+  CreateDirectoryW(logs.c_str(), nullptr);
+  const std::wstring oldDumps[] = {L"Zembrolite-20250101-080000-000.dmp", L"Zembrolite-20250101-090000-000.dmp"};
+  for (const std::wstring& old : oldDumps) WriteFileBytes(logs + old, "MDMP");
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::string(c.call) + " " + c.how);
+    settings("DPI=30\r\n");
+    const std::string settingsBefore = ReadFileBytes(folder + L"\\Settings.ini"), log = ErrorLog();
+    WriteFileBytes(output + L"earlier.bmp", "the earlier image");
+    before = Listing();
+    if (&c != &cases[5]) DeleteFileW((logs + L"LastCrash.txt").c_str());
+    WriteScannerControl(std::string("[Crash]\r\n") + c.call + "=" + c.how + "\r\n");
+    ProgramCopy program = Started();
+    ClickScan(window);
+    EXPECT_TRUE(program.ended(30000)) << "the program lives on after its driver's crash";
+    const std::vector<std::string> lines = LinesAfter(log);
+    ASSERT_EQ(lines.size(), 1u) << ErrorLog();
+    EXPECT_TRUE(std::regex_search(lines[0], std::regex(std::string(" -?\\d+ +") + c.words))) << lines[0];
+    EXPECT_TRUE(std::regex_search(lines[0], std::regex("VirtualScanner\\.ds.* Main_cmdZadudUVur_Click$"))) << lines[0];
+    EXPECT_EQ(Listing(), before);
+    EXPECT_EQ(ReadFileBytes(output + L"earlier.bmp"), "the earlier image");
+    EXPECT_EQ(ReadFileBytes(folder + L"\\Settings.ini"), settingsBefore);
+  }
+  std::vector<std::wstring> dumps;
+  for (const std::wstring& name : FilesIn(logs))
+    if (name.size() > 4 && name.compare(name.size() - 4, 4, L".dmp") == 0) dumps.push_back(name);
+  EXPECT_EQ(dumps.size(), 5u);
+  for (const std::wstring& dump : dumps) {
+    EXPECT_NE(dump, oldDumps[0]);
+    EXPECT_EQ(ReadFileBytes(logs + dump).substr(0, 4), "MDMP") << Narrow(dump);
+  }
+}
+
+// A driver that does not return from a call: one line once the set time has passed, with the
+// program still running, and one more when the call returns.
+TEST_F(Presses, DriverThatDoesNotReturnIsLoggedAndAgainWhenItDoes) {
+  settings("DPI=30\r\n");
+  WriteScannerControl("[Crash]\r\nIDENTITY.OPENDS=hang " + std::to_string(Slowed(6000)) + "\r\n");
+  SetEnvironmentVariableW(L"ZEMBROLITE_HANG_SECONDS", L"2");
+  const std::string log = ErrorLog();
+  ProgramCopy program = Started();
+  SetEnvironmentVariableW(L"ZEMBROLITE_HANG_SECONDS", nullptr);
+  ClickScan(window);
+  ASSERT_TRUE(WaitUntil([&] { return !LinesAfter(log).empty(); }, 5000));
+  const std::vector<std::string> hung = LinesAfter(log);
+  EXPECT_TRUE(std::regex_search(hung[0],
+                                std::regex(" 1460 +The source .*VirtualScanner\\.ds.* has not returned from "
+                                           "DAT_IDENTITY MSG_OPENDS \\(open\\) for [2-4] s +Main_cmdZadudUVur_Click$")))
+      << hung[0];
+  EXPECT_FALSE(program.ended(0));
+  EXPECT_FALSE(NewImage(program).empty()) << "the press goes on once the driver returns";
+  EXPECT_TRUE(WaitUntil([&] { return LinesAfter(log).size() > 1; }, 2000));
+  const std::vector<std::string> lines = LinesAfter(log);
+  ASSERT_EQ(lines.size(), 2u) << ErrorLog();
+  EXPECT_TRUE(std::regex_search(lines[1], std::regex(" 0 +The source .* returned from DAT_IDENTITY MSG_OPENDS "
+                                                     "\\(open\\) after \\d+ s +Main_cmdZadudUVur_Click$")))
+      << lines[1];
+  Close(program);
+}
+
+// Windows starts the program again with the restart's mark; the new run says so, once.
+TEST_F(Presses, RunStartedByTheRestartSaysSo) {
+  settings("DPI=30\r\n");
+  const std::string log = ErrorLog();
+  ProgramCopy program = Started(L"/restarted");
+  const std::vector<std::string> lines = LinesAfter(log);
+  ASSERT_EQ(lines.size(), 1u) << ErrorLog();
+  EXPECT_TRUE(std::regex_search(lines[0], std::regex(" 0 +Restarted by Windows after a crash\\. +Main$"))) << lines[0];
+  Close(program);
 }
