@@ -4,6 +4,7 @@
 
 #include <cwchar>
 
+#include "../../app/LastChance.h"
 #include "../../app/resource.h"
 #include "../unit/TestFolders.h"
 #include "InProcess.h"
@@ -116,4 +117,28 @@ TEST(Program, ResourcesOfTheShippedFiles) {
                            ">true</dpiAware>", ">PerMonitorV2, system</dpiAwareness>"})
     EXPECT_NE(manifest.find(part), std::string::npos) << part;
   FreeLibrary(module);
+}
+
+namespace {
+
+std::wstring RegisteredLine;
+DWORD RegisteredFlags = 0;
+
+HRESULT WINAPI RecordRegistration(PCWSTR commandLine, DWORD flags) {
+  RegisteredLine = commandLine;
+  RegisteredFlags = flags;
+  return S_OK;
+}
+
+}  // namespace
+
+// Wine restarts nothing: what the program asks of Windows, and how it knows the restarted run.
+TEST(Program, AsksWindowsToRestartItAfterACrashOrAHang) {
+  ReplaceRestartRegistrationForTesting(RecordRegistration);
+  RegisterForRestart();
+  ReplaceRestartRegistrationForTesting(nullptr);
+  EXPECT_EQ(RegisteredLine, L"/restarted");
+  EXPECT_EQ(RegisteredFlags, static_cast<DWORD>(RESTART_NO_PATCH | RESTART_NO_REBOOT));
+  EXPECT_TRUE(StartedAsRestart((L"\"C:\\Program Files (x86)\\Zembrolite\\Zembrolite.exe\" " + RegisteredLine).c_str()));
+  EXPECT_FALSE(StartedAsRestart(L"\"C:\\Zembrolite /restarted\\Zembrolite.exe\""));
 }

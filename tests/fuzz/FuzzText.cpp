@@ -5,8 +5,11 @@
 #include <cstdint>
 #include <string>
 
+#include "../../app/CrashText.h"
 #include "../../app/ScanText.h"
+#include "../../common/VersionBlock.h"
 #include "../../log/LogText.h"
+#include "../../twain/CallSteps.h"
 #include "../../namer/NameSequence.h"
 
 namespace {
@@ -64,6 +67,27 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     Require((c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '-' || c == '_');
   const std::string raw(reinterpret_cast<const char*>(data), size);
   if (const auto record = DecodeRecord(raw)) Require(EncodeRecord(*record) == raw);
+
+  // A version block as a module may carry it, damaged in any way: nothing read outside it.
+  std::size_t offset = 0, units = 0;
+  if (FindVersionString(data, size, u"OriginalFilename", offset, units)) Require(offset + 2 * units <= size);
+
+  // The crash and hang lines from any names, into a buffer too small for some of them.
+  CrashFacts facts;
+  facts.code = static_cast<std::uint32_t>(number);
+  facts.accessKnown = size % 2 == 0;
+  facts.accessKind = static_cast<std::uint32_t>(number) & 9;
+  facts.accessAddress = static_cast<std::uint32_t>(number) * 7u;
+  facts.module = texts[0].c_str();
+  facts.moduleNote = texts[1].c_str();
+  facts.source = size % 3 == 0 ? nullptr : texts[2].c_str();
+  facts.step = static_cast<PressStep>(size % 6);
+  facts.inPress = size % 5 != 0;
+  FixedText<200> crash;
+  AppendCrashDescription(crash, facts);
+  AppendHangDescription(crash, texts[2].c_str(), texts[1].c_str(), static_cast<TW_UINT16>(number),
+                        static_cast<TW_UINT16>(number >> 16), size, size % 2 == 0);
+  Require(crash.size() < 200 && crash.c_str()[crash.size()] == L'\0');
 
   const std::int32_t pixelType = PixelTypeFor(texts[2]);
   Require(pixelType >= 0 && pixelType <= 2);

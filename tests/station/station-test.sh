@@ -51,7 +51,7 @@ print_new_checks
 
 passed=$(grep -c '^ok ' "$job/result" || true)
 failed=$(grep -c '^FAIL ' "$job/result" || true)
-expected=12
+expected=15
 if [ "$booted" = no ] || [ $((passed + failed)) -lt $expected ]; then
   echo "station: FAILED: the guest ran $((passed + failed)) of $expected checks (boot: $booted); its console ends:" >&2
   tail -n 40 "$job/console.log" 2>/dev/null | tr -d '\r' >&2 || true

@@ -1,9 +1,12 @@
 // The scan's texts as examples; the quoting rule and the dots over any text are the fuzzer's.
+// And when a crash ends the restarts.
 #include "../../app/ScanText.h"
 
 #include <gtest/gtest.h>
 
 #include <vector>
+
+#include "../../app/CrashText.h"
 
 TEST(ScanText, PixelTypesPathsAndCommandLine) {
   EXPECT_EQ(std::vector<int>({PixelTypeFor(L"BW"), PixelTypeFor(L"GREY"), PixelTypeFor(L"RGB"), PixelTypeFor(L"grey"),
@@ -14,4 +17,12 @@ TEST(ScanText, PixelTypesPathsAndCommandLine) {
   EXPECT_EQ(
       ExternalCommandLine(L"C:\\Program Files\\Scan\\scan.exe", L"D:\\My Scans\\", WithoutDots(L"2015.02.09-001")),
       L"\"C:\\Program Files\\Scan\\scan.exe\" D:\\My Scans\\20150209-001.TIF");
+}
+
+TEST(CrashText, RestartsEndAtASecondCrashWithinTenMinutes) {
+  const struct {
+    std::uint64_t previous, now;
+    bool restarts;
+  } rows[] = {{0, 1000, true}, {1000, 1000 + 599, false}, {1000, 1000 + 600, true}, {5000, 1000, true}};
+  for (const auto& row : rows) EXPECT_EQ(RestartsAfterCrash(row.previous, row.now), row.restarts) << row.now;
 }
