@@ -33,5 +33,43 @@ msibuild "$stage/package.msi" -i "$here/MsiLockPermissionsEx.idt"
 if [ "$arch" = x64 ]; then attributes=400; else attributes=144; fi
 msibuild "$stage/package.msi" -q \
   "UPDATE \`Component\` SET \`Attributes\` = $attributes WHERE \`Component\` = 'Settings' OR \`Component\` = 'Logs'"
+
+# The settings that a deployment gives as public properties, written into Settings.ini by
+# WriteIniValues (there is no RemoveIniValues: the file is the station's, and an uninstall or an
+# upgrade leaves it as it is). Each key's component is installed only in a session whose command
+# line names its property (transitive: the condition is asked anew at every repair and upgrade).
+# Truth values and the folder are first put in the file's own forms; a value that cannot be
+# written fails the install, before anything is written, with an error that names it.
+msibuild "$stage/package.msi" -i "$here/IniFile.idt"
+msibuild "$stage/package.msi" -i "$here/CustomAction.idt"
+on() { echo "$1 ~= \"True\" OR $1 ~= \"Yes\" OR $1 = \"1\" OR $1 = \"-1\""; }
+off() { echo "$1 ~= \"False\" OR $1 ~= \"No\" OR $1 = \"0\""; }
+sequence=(
+  "SetPathAsGiven|OUTPUTFOLDER >> \"\\\"|101"
+  "SetPathWithSeparator|OUTPUTFOLDER AND NOT (OUTPUTFOLDER >> \"\\\")|102"
+  "SetExternalProgramOn|$(on USEEXTERNALPROGRAM)|103"
+  "SetExternalProgramOff|$(off USEEXTERNALPROGRAM)|104"
+  "SetScanUIOn|$(on SCANUI)|105"
+  "SetScanUIOff|$(off SCANUI)|106"
+  "CheckDPI|DPI AND NOT (DPI >= 1 AND DPI <= 32767)|111"
+  "CheckCOLORTYPE|COLORTYPE AND NOT (COLORTYPE = \"BW\" OR COLORTYPE = \"GREY\" OR COLORTYPE = \"RGB\")|112"
+  "CheckSCANUI|SCANUI AND NOT ZbScanUI|113"
+  "CheckUSEEXTERNALPROGRAM|USEEXTERNALPROGRAM AND NOT ZbIsArray|114"
+  "WriteIniValues||5100"
+)
+for row in "${sequence[@]}"; do
+  IFS='|' read -r action condition number <<<"$row"
+  msibuild "$stage/package.msi" -q "INSERT INTO \`InstallExecuteSequence\` (\`Action\`, \`Condition\`, \`Sequence\`) VALUES ('$action', '$condition', $number)"
+done
+components=(OutputFolderSetting:OUTPUTFOLDER DpiSetting:DPI ColorTypeSetting:COLORTYPE ScanUISetting:SCANUI
+  ExternalProgramSetting:EXTERNALPROGRAM ExternalProgramFlagSetting:USEEXTERNALPROGRAM)
+# msidbComponentAttributesTransitive (64), besides 64bit (256) on x64.
+if [ "$arch" = x64 ]; then transitive=320; else transitive=64; fi
+for pair in "${components[@]}"; do
+  msibuild "$stage/package.msi" -q \
+    "UPDATE \`Component\` SET \`Condition\` = '${pair#*:}', \`Attributes\` = $transitive WHERE \`Component\` = '${pair%%:*}'"
+done
+msibuild "$stage/package.msi" -q "UPDATE \`Property\` SET \`Value\` = 'WIX_DOWNGRADE_DETECTED;WIX_UPGRADE_DETECTED;OUTPUTFOLDER;DPI;COLORTYPE;SCANUI;EXTERNALPROGRAM;USEEXTERNALPROGRAM' WHERE \`Property\` = 'SecureCustomProperties'"
+
 sign "$stage/package.msi"
 mv "$stage/package.msi" "$output"

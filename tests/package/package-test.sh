@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The station packages as files: their tables read with msiinfo, and a newer package signed
-# with a throwaway certificate. Installing, pressing, upgrading and uninstalling the package that
-# ships (x86, on a 64-bit Windows) is the emulated station's (tests/station).
+# with a throwaway certificate; then the deployment's properties under Wine's msiexec, in a
+# prefix of its own. Installing, pressing, upgrading and uninstalling the package that ships
+# (x86, on a 64-bit Windows) is the emulated station's (tests/station).
 #   package-test.sh <strip tool of the bench build>
 set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
@@ -66,4 +67,36 @@ msiextract -C "$work/unpacked" "$work/Zembrolite-1.0.1-$arch.msi" >/dev/null
 while IFS= read -r -d '' signed; do
   osslsigncode verify -CAfile "$work/cert.pem" -ignore-cdp -in "$signed" >/dev/null 2>&1 || fail "not signed: $signed"
 done < <(find "$work/Zembrolite-1.0.1-$arch.msi" "$work/unpacked" \( -name '*.msi' -o -name '*.exe' -o -name '*.dll' -o -name '*.ds' \) -print0)
+
+# The settings as properties: each refused value fails before anything is written and is named
+# in the installer's log (Wine's writes the name of the error action, Windows' its message too);
+# every property together gives exactly the deployment's Settings.ini, which "Options" shows; an
+# upgrade without properties keeps the file byte for byte, one with a property changes that key.
+# shellcheck source=deployment.sh
+source "$root/tests/package/deployment.sh"
+export WINEPREFIX=$work/prefix
+bench_use_display
+bench_make_prefix
+trap 'wineserver -k 2>/dev/null || true' EXIT
+folder="$WINEPREFIX/drive_c/Program Files/Zembrolite"
+log=$work/msi.log
+install() { "$WINE" msiexec /i "$(winepath -w "$1")" "${@:2}" /qn /l*v "$(winepath -w "$log")" >/dev/null 2>&1; }
+for refused in "${refused_properties[@]}"; do
+  rm -f "$log"
+  ! install "$package" "$refused" || fail "deployment: $refused was installed"
+  [ ! -e "$folder" ] || fail "deployment: $refused left files"
+  tr -d '\0' <"$log" | grep -q "Check${refused%%=*}" || fail "deployment: the log does not name ${refused%%=*}"
+done
+printf '%s' "$deployed_settings" >"$work/deployed.ini"
+install "$package" "${deployment_properties[@]}" || fail "deployment: the install with every property failed"
+cmp -s "$folder/Settings.ini" "$work/deployed.ini" || fail "deployment: Settings.ini is $(od -c "$folder/Settings.ini")"
+ZEMBROLITE_INSTALLED=$(winepath -w "$folder") "$WINE" "$build/app/app_tests.exe" --gtest_also_run_disabled_tests \
+  --gtest_filter='DISABLED_Deployed.*' >"$work/options.log" 2>&1 || fail "deployment: $(grep -A3 Failure "$work/options.log")"
+echo "a line the station logged" >>"$folder/Logs/Error.log"
+install "$work/Zembrolite-1.0.1-$arch.msi" || fail "deployment: the upgrade without properties failed"
+cmp -s "$folder/Settings.ini" "$work/deployed.ini" || fail "deployment: an upgrade without properties changed Settings.ini"
+bash "$root/installer/make-msi.sh" "$arch" 1.0.2 "$build" "$strip" "$work/Zembrolite-1.0.2-$arch.msi"
+install "$work/Zembrolite-1.0.2-$arch.msi" COLORTYPE=BW || fail "deployment: the upgrade with a property failed"
+[ "$(diff "$work/deployed.ini" "$folder/Settings.ini" | grep '^[<>]' | tr -d '\r' | tr '\n' ' ')" = "< ColorType=GREY > ColorType=BW " ] ||
+  fail "deployment: the upgrade with COLORTYPE changed $(diff "$work/deployed.ini" "$folder/Settings.ini")"
 exit $status

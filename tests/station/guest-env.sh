@@ -13,11 +13,11 @@ wineserver -p
 
 msiexec() { wine msiexec "$@" /qn "/l*v" 'C:\windows\temp\msi.log' </dev/null >/dev/null 2>&1; }
 
-# install_package <Windows path of the .msi>: silently, with the scanner feature, as an
-# administrator's deployment tool runs it.
+# install_package <Windows path of the .msi> [properties]: silently, with the scanner feature, as
+# an administrator's deployment tool runs it.
 install_package() {
   for attempt in 1 2 3; do  # Wine's installer service may not answer at once in a new session
-    msiexec /i "$1" ADDLOCAL=ALL && return 0
+    msiexec /i "$1" ADDLOCAL=ALL "${@:2}" && return 0
     echo "install attempt $attempt failed; the installer's log ends:"
     tail -c 800 "$drive/windows/temp/msi.log" | tr -d '\0'
     sleep 5

@@ -19,7 +19,7 @@ job=$build/station-job
 rm -rf "$job"
 mkdir -p "$job/app" "$job/bin"
 cp "$root/tests/station/station-job.sh" "$job/job.sh"
-cp "$root/tests/station/guest-env.sh" "$job/"
+cp "$root/tests/station/guest-env.sh" "$root/tests/package/deployment.sh" "$job/"
 cp "$build/app/app_tests.exe" "$job/app/"
 cp "$build/bin/FakeScan.exe" "$job/bin/"
 cp "$build/Zembrolite-$version-x86.msi" "$job/Zembrolite-1.0.0-x86.msi"
@@ -51,7 +51,7 @@ print_new_checks
 
 passed=$(grep -c '^ok ' "$job/result" || true)
 failed=$(grep -c '^FAIL ' "$job/result" || true)
-expected=15
+expected=16
 if [ "$booted" = no ] || [ $((passed + failed)) -lt $expected ]; then
   echo "station: FAILED: the guest ran $((passed + failed)) of $expected checks (boot: $booted); its console ends:" >&2
   tail -n 40 "$job/console.log" 2>/dev/null | tr -d '\r' >&2 || true
