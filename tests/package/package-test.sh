@@ -92,11 +92,13 @@ install "$package" "${deployment_properties[@]}" || fail "deployment: the instal
 cmp -s "$folder/Settings.ini" "$work/deployed.ini" || fail "deployment: Settings.ini is $(od -c "$folder/Settings.ini")"
 ZEMBROLITE_INSTALLED=$(winepath -w "$folder") "$WINE" "$build/app/app_tests.exe" --gtest_also_run_disabled_tests \
   --gtest_filter='DISABLED_Deployed.*' >"$work/options.log" 2>&1 || fail "deployment: $(grep -A3 Failure "$work/options.log")"
-echo "a line the station logged" >>"$folder/Logs/Error.log"
+# The station changes its file, as "OK" in "Options" does.
+sed 's/^DPI=200/DPI=250/' "$work/deployed.ini" >"$folder/Settings.ini"
+cp "$folder/Settings.ini" "$work/changed.ini"
 install "$work/Zembrolite-1.0.1-$arch.msi" || fail "deployment: the upgrade without properties failed"
-cmp -s "$folder/Settings.ini" "$work/deployed.ini" || fail "deployment: an upgrade without properties changed Settings.ini"
+cmp -s "$folder/Settings.ini" "$work/changed.ini" || fail "deployment: an upgrade without properties changed Settings.ini"
 bash "$root/installer/make-msi.sh" "$arch" 1.0.2 "$build" "$strip" "$work/Zembrolite-1.0.2-$arch.msi"
 install "$work/Zembrolite-1.0.2-$arch.msi" COLORTYPE=BW || fail "deployment: the upgrade with a property failed"
-[ "$(diff "$work/deployed.ini" "$folder/Settings.ini" | grep '^[<>]' | tr -d '\r' | tr '\n' ' ')" = "< ColorType=GREY > ColorType=BW " ] ||
-  fail "deployment: the upgrade with COLORTYPE changed $(diff "$work/deployed.ini" "$folder/Settings.ini")"
+[ "$(diff "$work/changed.ini" "$folder/Settings.ini" | grep '^[<>]' | tr -d '\r' | tr '\n' ' ')" = "< ColorType=GREY > ColorType=BW " ] ||
+  fail "deployment: the upgrade with COLORTYPE changed $(diff "$work/changed.ini" "$folder/Settings.ini")"
 exit $status
