@@ -250,7 +250,8 @@ TEST_F(AcquireTest, AcquisitionsInTheirOrder) {
 
 // Each call of both walks refused in turn. Before the source is enabled the walk stops there (a
 // refused bit depth aside) and the source and the manager are closed; once it is enabled, every
-// closing step still follows, and a refused close is tried once more. Neither image memory, nor a file, nor the hidden window is left.
+// closing step still follows, and a refused close is tried once more. Neither image memory, nor a file, nor the hidden
+// window is left.
 TEST_F(AcquireTest, EveryRefusedCallClosesEverythingAndLeavesNothing) {
   for (int (*run)(const std::wstring&) : {Colour300, AcquireWithUI}) {
     FakeManager good;
