@@ -85,11 +85,11 @@ bool DecideRestart() {
   std::uint64_t previous = 0;
   for (DWORD i = 0; i < length && text[i] >= '0' && text[i] <= '9'; ++i) previous = previous * 10 + (text[i] - '0');
   const std::uint64_t now = SecondsNow();
+  FixedText<24> digits;
+  crashtext::AppendDecimal(digits, now);
   char written[24];
-  int count = 0;
-  for (std::uint64_t rest = now; count == 0 || rest != 0; rest /= 10)
-    written[count++] = static_cast<char>('0' + rest % 10);
-  for (int i = 0; i < count / 2; ++i) std::swap(written[i], written[count - 1 - i]);
+  const int count = static_cast<int>(digits.size());
+  for (int i = 0; i < count; ++i) written[i] = static_cast<char>(digits.c_str()[i]);
   UniqueHandle file(
       CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
   DWORD done = 0;

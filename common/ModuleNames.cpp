@@ -1,6 +1,6 @@
 #include "ModuleNames.h"
 
-#include "../log/LogText.h"
+#include "FixedText.h"
 #include "VersionBlock.h"
 
 namespace {

@@ -8,38 +8,10 @@
 #include <cstdint>
 #include <string>
 
+#include "../common/FixedText.h"
+
 // The log is moved aside only when it is strictly larger than this many bytes.
 constexpr std::uint64_t LogSizeLimit = 1000000;
-
-// Text in a buffer of its own, always ended by a zero; what does not fit is dropped.
-template <std::size_t Capacity>
-class FixedText {
- public:
-  FixedText() = default;
-  explicit FixedText(const wchar_t* text) { append(text); }
-  FixedText& append(const wchar_t* text, std::size_t count) {
-    for (std::size_t i = 0; i < count && length_ + 1 < Capacity; ++i) text_[length_++] = text[i];
-    text_[length_] = L'\0';
-    return *this;
-  }
-  FixedText& append(std::size_t count, wchar_t c) {
-    for (std::size_t i = 0; i < count && length_ + 1 < Capacity; ++i) text_[length_++] = c;
-    text_[length_] = L'\0';
-    return *this;
-  }
-  FixedText& append(const wchar_t* text) {
-    std::size_t count = 0;
-    while (text && text[count]) ++count;
-    return append(text, count);
-  }
-  std::size_t size() const { return length_; }
-  const wchar_t* c_str() const { return text_; }
-  wchar_t& operator[](std::size_t at) { return text_[at]; }
-
- private:
-  wchar_t text_[Capacity] = {};
-  std::size_t length_ = 0;
-};
 
 namespace logtext {
 
