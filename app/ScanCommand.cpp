@@ -60,17 +60,23 @@ void ScanWithExternalProgram() {
   StartExternalProgram(ExternalCommandLine(ScanSettings.ExternalProgramPath, ScanSettings.OutputFolder, name));
 }
 
+// A press that saved no image is a trapped failure, with why, unless the operator ended it.
+void TrapFailedAcquisition(std::int32_t status) {
+  const AcquisitionFailure failure = LastAcquisitionFailure();
+  if (status != 0 && !failure.description.empty()) throw AppError{failure.number, failure.description};
+}
+
 void ScanWithSourceInterface() {
   const std::wstring path = ImagePath(ScanSettings.OutputFolder, NextImageName());
   AcquisitionScope running;
-  AcquireWithUI(path);  // failures show only in the status, which changes nothing here
+  TrapFailedAcquisition(AcquireWithUI(path));
 }
 
 void ScanWithFixedSettings() {
   const std::int32_t pixelType = PixelTypeFor(ScanSettings.ColorTypeName);
   const std::wstring path = ImagePath(ScanSettings.OutputFolder, NextImageName());
   AcquisitionScope running;
-  AcquireNoUI(static_cast<float>(ScanSettings.Resolution), pixelType, 0, 0, 0, 0, path);
+  TrapFailedAcquisition(AcquireNoUI(static_cast<float>(ScanSettings.Resolution), pixelType, 0, 0, 0, 0, path));
 }
 
 }  // namespace

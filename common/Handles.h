@@ -81,33 +81,6 @@ class SelectedObject {
   HGDIOBJ previous_;
 };
 
-struct GlobalMemoryTraits {
-  static HGLOBAL Invalid() { return nullptr; }
-  static bool IsValid(HGLOBAL h) { return h != nullptr; }
-  static void Release(HGLOBAL h) { GlobalFree(h); }
-};
-// A global-memory block that this scope owns and frees.
-using UniqueGlobal = Owned<HGLOBAL, GlobalMemoryTraits>;
-
-// A lock on a global-memory block for one scope; check get() for null.
-class GlobalLockGuard {
- public:
-  explicit GlobalLockGuard(HGLOBAL memory) : memory_(memory), data_(memory ? GlobalLock(memory) : nullptr) {}
-  ~GlobalLockGuard() { unlock(); }
-  GlobalLockGuard(const GlobalLockGuard&) = delete;
-  GlobalLockGuard& operator=(const GlobalLockGuard&) = delete;
-
-  void* get() const { return data_; }
-  void unlock() {
-    if (data_) GlobalUnlock(memory_);
-    data_ = nullptr;
-  }
-
- private:
-  HGLOBAL memory_;
-  void* data_;
-};
-
 struct LocalMemoryTraits {
   static HLOCAL Invalid() { return nullptr; }
   static bool IsValid(HLOCAL h) { return h != nullptr; }

@@ -4,9 +4,11 @@
 bench_root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 export ZEMBROLITE_BUILD=${ZEMBROLITE_BUILD:-$bench_root/build}
 
-# Zembrolite is a 32-bit program, and the bench runs it with Wine's 32-bit loader. A host whose
-# kernel runs no 32-bit code (IA-32 emulation off) cannot; there the bench runs a 64-bit build of
-# the same sources (ZEMBROLITE_BENCH_BUILD) with Wine's 64-bit loader and 64-bit TWAIN manager.
+# Zembrolite ships as a 32-bit and a 64-bit edition. The bench runs the build the host can run:
+# the 32-bit one with Wine's 32-bit loader, or, on a host whose kernel runs no 32-bit code (IA-32
+# emulation off), the 64-bit one (ZEMBROLITE_BENCH_BUILD) with Wine's 64-bit loader and 64-bit
+# TWAIN manager. Wine is called only through $WINE and $WINESERVER: Debian's bare launchers pick
+# the 32-bit loader whenever wine32 is installed, which fails on such a host.
 if [ -z "${ZEMBROLITE_BENCH_ARCH:-}" ]; then
   if /usr/lib/wine/wineserver32 --version >/dev/null 2>&1; then
     ZEMBROLITE_BENCH_ARCH=win32
@@ -15,23 +17,80 @@ if [ -z "${ZEMBROLITE_BENCH_ARCH:-}" ]; then
   fi
 fi
 export ZEMBROLITE_BENCH_ARCH
+# The 64-bit server serves the programs of both loaders.
+export WINESERVER=/usr/lib/wine/wineserver64
 if [ "$ZEMBROLITE_BENCH_ARCH" = win64 ]; then
-  export ZEMBROLITE_BENCH_BUILD=$ZEMBROLITE_BUILD/bench64
+  export ZEMBROLITE_BENCH_BUILD=$ZEMBROLITE_BUILD/x64
   export WINEPREFIX=${WINEPREFIX:-$ZEMBROLITE_BUILD/wineprefix64}
   export WINEARCH=win64
-  export WINELOADER=/usr/lib/wine/wine64 WINESERVER=/usr/lib/wine/wineserver64
-  WINE=$WINELOADER
+  export WINELOADER=/usr/lib/wine/wine64
   # Wine's 64-bit manager looks at c:\windows\twain_64\sane.ds (and gphoto2.ds) only.
-  bench_scanner_target=$WINEPREFIX/drive_c/windows/twain_64/sane.ds
+  bench_twain_folder=twain_64
 else
   export ZEMBROLITE_BENCH_BUILD=$ZEMBROLITE_BUILD
   export WINEPREFIX=${WINEPREFIX:-$ZEMBROLITE_BUILD/wineprefix}
   export WINEARCH=win32
-  WINE=wine
+  export WINELOADER=/usr/lib/wine/wine
   # Wine's 32-bit manager looks for data sources at c:\windows\twain_32\sane.ds (and gphoto2.ds) only.
-  bench_scanner_target=$WINEPREFIX/drive_c/windows/twain_32/sane.ds
+  bench_twain_folder=twain_32
 fi
-export WINE
+export WINE=$WINELOADER
+bench_scanner_target=$WINEPREFIX/drive_c/windows/$bench_twain_folder/sane.ds
+
+# On the 64-bit bench, Wine's bare launchers are replaced on the PATH by commands that fail and
+# say what to call instead, so that a bare call fails here as it would on a host without 32-bit
+# code, whichever host runs the tests.
+bench_guard_launchers() {
+  local guard=$ZEMBROLITE_BUILD/bench-guard launcher
+  mkdir -p "$guard"
+  for launcher in wine winepath msiexec wineboot wineserver; do
+    cat >"$guard/$launcher" <<EOF
+#!/bin/sh
+echo "bench: $launcher called bare, which starts Wine's 32-bit loader and fails on a host without 32-bit code; call Wine through \\\$WINE and its server through \\\$WINESERVER" >&2
+exit 97
+EOF
+    chmod +x "$guard/$launcher"
+  done
+  case ":$PATH:" in *":$guard:"*) ;; *) export PATH=$guard:$PATH ;; esac
+}
+if [ "$ZEMBROLITE_BENCH_ARCH" = win64 ]; then bench_guard_launchers; fi
+
+# A host path as Windows sees it in the bench's prefix.
+bench_windows_path() { "$WINE" winepath -w "$1" 2>/dev/null; }
+
+# Wine's msiexec may return while its installer service is still writing the verbose log (and
+# the bench's wineserver never ends): an msiexec process of the prefix that still runs. Ended
+# ones linger as zombies without an environment, which do not count.
+bench_installer_running() {
+  local cmdline
+  for cmdline in /proc/[0-9]*/cmdline; do
+    grep -qai msiexec "$cmdline" 2>/dev/null || continue
+    tr '\0' '\n' <"${cmdline%cmdline}environ" 2>/dev/null | grep -qxF "WINEPREFIX=$WINEPREFIX" && return 0
+  done
+  return 1
+}
+
+# Waits until the prefix's installer is done, its log whole; fails after two minutes.
+bench_wait_for_installer() {
+  local deadline=$((SECONDS + 120))
+  while bench_installer_running; do
+    if [ "$SECONDS" -ge "$deadline" ]; then
+      echo "bench: msiexec of $WINEPREFIX still runs after 120 s" >&2
+      return 1
+    fi
+    sleep 0.2
+  done
+}
+
+# msiexec with its arguments, silently, with a verbose log at the host path $1; returns once
+# the log is whole, with msiexec's exit code.
+bench_msiexec() {
+  local log=$1 status=0
+  shift
+  "$WINE" msiexec "$@" /qn /l*v "$(bench_windows_path "$log")" </dev/null >/dev/null 2>&1 || status=$?
+  bench_wait_for_installer || return 1
+  return $status
+}
 export WINEDEBUG=${WINEDEBUG:--all}
 # No Mono or Gecko installers: the program needs neither. No crash debugger: a program that
 # crashes ends, as it does on a station, instead of waiting in Wine's crash dialog.
@@ -78,7 +137,7 @@ bench_make_prefix() {
   if [ -f "$WINEPREFIX/system.reg" ]; then return 0; fi
   mkdir -p "$WINEPREFIX"
   "$WINE" wineboot -i >/dev/null 2>&1
-  wineserver -w
+  "$WINESERVER" -w
   # Debian's Wine does not look in its own font folder for Tahoma; the prefix's Fonts folder it does.
   cp /usr/share/wine/fonts/tahoma*.ttf "$WINEPREFIX/drive_c/windows/Fonts/" 2>/dev/null || true
 }
@@ -106,7 +165,7 @@ bench_register_namer() {
   [ -f "$namer" ] || return 0
   if [ -f "$stamp" ] && [ "$(cat "$stamp")" = "$namer" ] && [ ! "$namer" -nt "$stamp" ]; then return 0; fi
   local windows_path
-  windows_path=$("$WINE" winepath -w "$namer" 2>/dev/null)
+  windows_path=$(bench_windows_path "$namer")
   for _ in 1 2 3; do
     if "$WINE" regsvr32 /s "$windows_path" >/dev/null 2>&1 </dev/null; then
       echo "$namer" >"$stamp"
@@ -144,6 +203,8 @@ bench_unmount_faults() {
 # The prefix with the virtual scanner and the name provider; no display and no fault drives.
 bench_prepare() {
   mkdir -p "$ZEMBROLITE_BUILD"
+  # The 2.x manager is in place only while the tests that press through it run.
+  rm -f "$WINEPREFIX"/drive_c/windows/{system32,syswow64}/TWAINDSM.dll
   bench_make_prefix || { echo "bench: cannot make the Wine prefix" >&2; return 1; }
   bench_install_scanner || { echo "bench: cannot install the virtual scanner" >&2; return 1; }
   bench_register_namer || return 1
@@ -152,7 +213,7 @@ bench_prepare() {
 # Stops everything that the bench started: the prefix's wineserver (and with it the prefix's
 # programs), the fault drives and a virtual display.
 bench_down() {
-  wineserver -k 2>/dev/null || true
+  "$WINESERVER" -k 2>/dev/null || true
   bench_unmount_faults
   if [ -f "$bench_display_file.pid" ]; then
     kill "$(cat "$bench_display_file.pid")" 2>/dev/null || true

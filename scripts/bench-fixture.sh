@@ -20,9 +20,9 @@ case "${1:-}" in
     # from an earlier run by hand, must end first: "wineserver -p" refuses to start beside it.
     # The server, and Wine's own service processes that start with the first program, outlive
     # this script, so neither may hold ctest's output pipes open.
-    wineserver -k >/dev/null 2>&1 || true
-    wineserver -w
-    wineserver -p </dev/null >/dev/null 2>&1
+    "$WINESERVER" -k >/dev/null 2>&1 || true
+    "$WINESERVER" -w
+    "$WINESERVER" -p </dev/null >/dev/null 2>&1
     "$WINE" cmd /c exit </dev/null >/dev/null 2>&1 || true
     ;;
   down) bench_down ;;

@@ -19,10 +19,9 @@ bench_prepare
 work=$ZEMBROLITE_BUILD/benchmark-run
 rm -rf "$work"
 mkdir -p "$work"
-windows_path() { "$WINE" winepath -w "$1" 2>/dev/null; }
 "$WINE" "$ZEMBROLITE_BENCH_BUILD/benchmark/LargeScanBenchmark.exe" \
-  "$(windows_path "$ZEMBROLITE_BENCH_BUILD/bin/Zembrolite.exe")" "$(windows_path "$work")" \
-  "$(windows_path "$(dirname "$bench_scanner_target")")"
+  "$(bench_windows_path "$ZEMBROLITE_BENCH_BUILD/bin/Zembrolite.exe")" "$(bench_windows_path "$work")" \
+  "$(bench_windows_path "$(dirname "$bench_scanner_target")")"
 rm -rf "$work"
 bench_down
 
@@ -35,11 +34,6 @@ rm -rf "$job"
 mkdir -p "$job"
 cp "$root/tests/station/guest-env.sh" "$ZEMBROLITE_BUILD/benchmark/LargeScanBenchmark.exe" "$job/"
 cp "$ZEMBROLITE_BUILD"/Zembrolite-*-x86.msi "$job/Zembrolite-x86.msi"
-cat >"$job/job.sh" <<'EOF'
-source /job/guest-env.sh
-install_package 'Z:\job\Zembrolite-x86.msi' && use_installed_source &&
-  wine /job/LargeScanBenchmark.exe 'C:\Program Files (x86)\Zembrolite\Zembrolite.exe' 'C:\benchmark' \
-    'C:\windows\twain_32' largest </dev/null >/job/result 2>&1
-EOF
+cp "$root/tests/station/benchmark-job.sh" "$job/job.sh"
 station_boot "$station" "$job" || echo "the emulated station did not finish; see $job/console.log" >&2
 sed 's/^/32-bit program on the emulated 64-bit station: /' "$job/result"

@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Configures and builds Zembrolite.exe, its test programs and the native checks.
+# Configures and builds both editions of Zembrolite (x86 and x64) with their packages and test
+# programs, and the native checks.
 set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 build=${ZEMBROLITE_BUILD:-$root/build}
@@ -8,13 +9,9 @@ jobs=$(nproc 2>/dev/null || echo 2)
 cmake -S "$root" -B "$build" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-i686.cmake" >/dev/null
 cmake --build "$build" -j "$jobs"
 
-# On a host that runs no 32-bit code the bench tests a 64-bit build of the same sources.
-# shellcheck source=bench-env.sh
-ZEMBROLITE_BUILD=$build source "$root/scripts/bench-env.sh"
-if [ "$ZEMBROLITE_BENCH_ARCH" = win64 ]; then
-  cmake -S "$root" -B "$ZEMBROLITE_BENCH_BUILD" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-x86_64.cmake" >/dev/null
-  cmake --build "$ZEMBROLITE_BENCH_BUILD" -j "$jobs"
-fi
+# The x64 edition of the same sources, beside it.
+cmake -S "$root" -B "$build/x64" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-x86_64.cmake" >/dev/null
+cmake --build "$build/x64" -j "$jobs"
 
 # The logic without Win32, built natively with AddressSanitizer and UndefinedBehaviorSanitizer.
 cmake -S "$root" -B "$build/native" -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_C_COMPILER=clang \

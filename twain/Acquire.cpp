@@ -1,8 +1,10 @@
 // The two acquisitions: one complete walk from the manager to a .bmp file.
 #include <cmath>
 
-#include "../common/Handles.h"
 #include "Guarded.h"
+#include "PressFailure.h"
+#include "SourceCalls.h"
+#include "TwainMemory.h"
 #include "mdlTwain.h"
 
 namespace {
@@ -46,18 +48,21 @@ bool NegotiateNoUI(float resolution, std::int32_t pixelType, float left, float t
   if (SetCapability(ICAP_XRESOLUTION, TWTY_FIX32, resolution) != 0) return false;
   if (SetCapability(ICAP_YRESOLUTION, TWTY_FIX32, resolution) != 0) return false;
   if (SetCapability(ICAP_PIXELTYPE, TWTY_UINT16, pixelType) != 0) return false;
-  if (pixelType == TWPT_RGB) SetCapability(ICAP_BITDEPTH, TWTY_UINT16, std::int32_t{24});  // a refusal is fine
+  // A source that keeps its own bit depth for colour is fine.
+  if (pixelType == TWPT_RGB && SetCapability(ICAP_BITDEPTH, TWTY_UINT16, std::int32_t{24}) != 0) ForgetPressFailure();
   return SetCapability(CAP_XFERCOUNT, TWTY_INT16, std::int16_t{1}) == 0;
 }
 
 template <typename Negotiate>
 std::int32_t Acquire(bool showUI, const std::wstring& path, Negotiate negotiate) {
   ClearTransferCancel();
+  ForgetPressFailure();
+  bool noneAsked = false;  // the source's dialog closed without a scan, or the program closing
   // Declared in this order so that, on a failure, the image is freed before the source and
   // the manager are closed.
   OpenConnection connection;
-  UniqueGlobal image;
-  return Guarded([&] {
+  UniqueTwainMemory image;
+  const std::int32_t status = Guarded([&] {
     if (OpenSourceManager() != 0) return 1;
     connection.opened();
     if (OpenDefaultSource() != 0) return 1;
@@ -70,10 +75,17 @@ std::int32_t Acquire(bool showUI, const std::wstring& path, Negotiate negotiate)
     if (CloseSourceManager() != 0) return 1;
     connection.closed();
     // Closing the program during the acquisition throws the image away.
-    if (TransferCancelRequested()) return 1;
+    noneAsked = TransferCancelRequested() || !image;
+    if (noneAsked) return 1;
     HGLOBAL written = image.release();
     return WriteDibToBmp(written, path);
   });
+  // A failure that no call or file step explains (no window, no memory, an exception).
+  if (status != 0 && !noneAsked) {
+    const std::wstring step = StepName(CurrentSourceCall().step);
+    NotePressFailure(1, step.empty() ? L"The scan failed before TWAIN was called." : L"The scan failed at " + step + L".");
+  }
+  return status;
 }
 
 }  // namespace

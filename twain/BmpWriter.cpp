@@ -4,9 +4,10 @@
 #include <cstring>
 #include <utility>
 
-#include "../common/Handles.h"
 #include "BmpLayout.h"
 #include "Guarded.h"
+#include "PressFailure.h"
+#include "TwainMemory.h"
 #include "mdlTwain.h"
 
 namespace {
@@ -73,18 +74,26 @@ bool PutInPlace(const std::wstring& finished, const std::wstring& path) {
   return false;
 }
 
+// Notes why the file is not there, with the error of the step that failed.
+std::int32_t NotSaved(const std::wstring& path) {
+  NotePressFailure(static_cast<std::int32_t>(GetLastError()), L"The image could not be saved as " + path + L".");
+  return 1;
+}
+
 std::int32_t WriteLockedDib(const std::uint8_t* dib, SIZE_T blockSize, const std::wstring& path) {
   DibLayout layout = {};
   std::uint8_t fileHeader[BitmapFileHeaderBytes];
   // The header's sizes are trusted only as far as the block really reaches.
   if (blockSize < static_cast<SIZE_T>(BitmapInfoHeaderBytes) || !ComputeDibLayout(dib, layout) ||
-      static_cast<SIZE_T>(layout.dibSize) > blockSize || !BuildFileHeader(layout, fileHeader))
+      static_cast<SIZE_T>(layout.dibSize) > blockSize || !BuildFileHeader(layout, fileHeader)) {
+    NotePressFailure(ERROR_INVALID_DATA, L"The source handed over an image that is no bitmap a .bmp file can hold.");
     return 1;
+  }
 
   TemporaryFile temporary(FolderOf(path));
-  if (temporary.path().empty()) return 1;
-  if (!WriteBmpFile(temporary.path(), fileHeader, dib, static_cast<size_t>(layout.dibSize))) return 1;
-  if (!PutInPlace(temporary.path(), path)) return 1;
+  if (temporary.path().empty()) return NotSaved(path);
+  if (!WriteBmpFile(temporary.path(), fileHeader, dib, static_cast<size_t>(layout.dibSize))) return NotSaved(path);
+  if (!PutInPlace(temporary.path(), path)) return NotSaved(path);
   temporary.keep();
   return 0;
 }
@@ -93,10 +102,10 @@ std::int32_t WriteLockedDib(const std::uint8_t* dib, SIZE_T blockSize, const std
 
 std::int32_t WriteDibToBmp(HGLOBAL& image, const std::wstring& path) {
   // From here the handle is ours: released on every way out, the caller's variable cleared.
-  UniqueGlobal owned(std::exchange(image, nullptr));
+  UniqueTwainMemory owned(std::exchange(image, nullptr));
   return Guarded([&] {
     if (path.empty() || !owned) return 1;
-    GlobalLockGuard lock(owned.get());
+    TwainMemoryLock lock(owned.get());
     if (!lock.get()) return 1;
     // Written straight from the locked block: saving needs no second copy of the image.
     return WriteLockedDib(static_cast<const std::uint8_t*>(lock.get()), GlobalSize(owned.get()), path);

@@ -55,6 +55,8 @@ const wchar_t* DataTypeName(TW_UINT16 dataType) {
       return L"DAT_IMAGELAYOUT";
     case DAT_IMAGENATIVEXFER:
       return L"DAT_IMAGENATIVEXFER";
+    case DAT_ENTRYPOINT:
+      return L"DAT_ENTRYPOINT";
     default:
       return nullptr;
   }

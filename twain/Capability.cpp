@@ -1,9 +1,11 @@
 // One-value capabilities and the scan frame. Every container lives within one call.
 #include <cstring>
+#include <cwchar>
 
-#include "../common/Handles.h"
 #include "Dsm.h"
 #include "Guarded.h"
+#include "PressFailure.h"
+#include "TwainMemory.h"
 #include "mdlTwain.h"
 
 namespace {
@@ -66,6 +68,14 @@ bool ValueFrom(TW_UINT16 itemType, TW_UINT32 item, CapabilityValue& value) {
 
 bool FitsInt16(std::int32_t number) { return number >= -32768 && number <= 32767; }
 
+std::int32_t Unreadable(TW_UINT16 capability) {
+  wchar_t text[112];
+  swprintf(text, 112, L"The source answered DAT_CAPABILITY MSG_GET for capability 0x%04X without a one-value container.",
+           static_cast<unsigned>(capability));
+  NotePressFailure(1, text);
+  return 1;
+}
+
 }  // namespace
 
 std::int32_t SetCapability(std::int32_t capability, std::int32_t itemType, CapabilityValue value) {
@@ -74,10 +84,10 @@ std::int32_t SetCapability(std::int32_t capability, std::int32_t itemType, Capab
     TW_UINT32 item = 0;
     if (!ItemFor(itemType, value, item)) return 1;
 
-    UniqueGlobal container(GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, sizeof(TW_ONEVALUE)));
+    UniqueTwainMemory container(AllocateTwainMemory(sizeof(TW_ONEVALUE)));
     if (!container) return 1;
     {
-      GlobalLockGuard lock(container.get());
+      TwainMemoryLock lock(container.get());
       if (!lock.get()) return 1;
       TW_ONEVALUE oneValue = {static_cast<TW_UINT16>(itemType), item};
       std::memcpy(lock.get(), &oneValue, sizeof oneValue);
@@ -95,12 +105,11 @@ std::int32_t GetCapability(std::int32_t capability, CapabilityValue& value) {
     if (CallSource(DG_CONTROL, DAT_CAPABILITY, MSG_GET, &record) != TWRC_SUCCESS) return 1;
 
     // The source allocated the container; it is ours to free from here, whatever it holds.
-    UniqueGlobal container(static_cast<HGLOBAL>(record.hContainer));
-    if (!container || GlobalSize(container.get()) < sizeof(TW_ONEVALUE)) return 1;
+    UniqueTwainMemory container(static_cast<HGLOBAL>(record.hContainer));
     TW_ONEVALUE oneValue = {};
     {
-      GlobalLockGuard lock(container.get());
-      if (!lock.get()) return 1;
+      TwainMemoryLock lock(container.get());
+      if (!lock.get() || GlobalSize(container.get()) < sizeof(TW_ONEVALUE)) return Unreadable(record.Cap);
       std::memcpy(&oneValue, lock.get(), sizeof oneValue);
     }
     ValueFrom(oneValue.ItemType, oneValue.Item, value);  // an unhandled type leaves the value as it was

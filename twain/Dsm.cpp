@@ -3,6 +3,7 @@
 #include <string>
 
 #include "../common/Handles.h"
+#include "PressFailure.h"
 #include "SourceCalls.h"
 
 namespace {
@@ -10,46 +11,81 @@ namespace {
 struct LoadedManager {
   UniqueModule module;
   DsmEntryProc entry = nullptr;
-  bool tried = false;
+  bool twain2 = false;
 };
-// Loaded at the first call and kept for the rest of the run, as the manager expects.
+// Loaded once and kept for the rest of the run, as a manager expects.
 LoadedManager Manager;
-DsmEntryProc Replacement = nullptr;
 
-DsmEntryProc RealEntry() {
-  if (!Manager.tried) {
-    Manager.tried = true;
-    const std::wstring path = DsmPath();
-    // LOAD_WITH_ALTERED_SEARCH_PATH: the manager's own dependencies come from its folder too.
-    Manager.module.reset(path.empty() ? nullptr : LoadLibraryExW(path.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH));
-    if (Manager.module)
-      Manager.entry =
-          reinterpret_cast<DsmEntryProc>(reinterpret_cast<void*>(GetProcAddress(Manager.module.get(), "DSM_Entry")));
-  }
-  return Manager.entry;
+std::wstring InFolder(UINT (*folderOf)(LPWSTR, UINT), const wchar_t* name) {
+  wchar_t folder[MAX_PATH];
+  const UINT length = folderOf(folder, MAX_PATH);
+  if (length == 0 || length >= MAX_PATH) return {};
+  std::wstring path(folder, length);
+  if (path.back() != L'\\') path += L'\\';
+  return path + name;
+}
+
+UINT SystemFolder(LPWSTR folder, UINT size) { return GetSystemDirectoryW(folder, size); }
+UINT WindowsFolder(LPWSTR folder, UINT size) { return GetWindowsDirectoryW(folder, size); }
+
+// LOAD_WITH_ALTERED_SEARCH_PATH: the manager's own dependencies come from its folder too.
+bool Load(const std::wstring& path, bool twain2) {
+  if (path.empty()) return false;
+  UniqueModule module(LoadLibraryExW(path.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH));
+  const auto entry = module ? reinterpret_cast<DsmEntryProc>(
+                                  reinterpret_cast<void*>(GetProcAddress(module.get(), "DSM_Entry")))
+                            : nullptr;
+  if (!entry) return false;
+  Manager = {std::move(module), entry, twain2};
+  return true;
+}
+
+DsmEntryProc LoadedEntry() {
+  if (Manager.entry) return Manager.entry;
+  const std::wstring twain2 = Twain2ManagerPath();
+  if (GetFileAttributesW(twain2.c_str()) != INVALID_FILE_ATTRIBUTES && Load(twain2, true)) return Manager.entry;
+  if (Load(Twain1ManagerPath(), false)) return Manager.entry;
+  const auto error = static_cast<std::int32_t>(GetLastError());
+#ifdef _WIN64
+  // On 64-bit Windows the only twain_32.dll is a 32-bit one, which a 64-bit program cannot load.
+  NotePressFailure(error, L"The TWAIN manager for 64-bit programs (TWAINDSM.dll) is not installed.");
+#else
+  NotePressFailure(error, L"No TWAIN manager is installed: neither TWAINDSM.dll nor twain_32.dll could be loaded.");
+#endif
+  return nullptr;
+}
+
+// Return codes that end what the caller asked for; the others report success or an event.
+bool IsRefusal(TW_UINT16 dataType, TW_UINT16 answer) {
+  return dataType != DAT_EVENT && answer != TWRC_SUCCESS && answer != TWRC_CHECKSTATUS && answer != TWRC_XFERDONE;
 }
 
 }  // namespace
 
-std::wstring DsmPath() {
-  wchar_t folder[MAX_PATH];
+std::wstring Twain2ManagerPath() { return InFolder(SystemFolder, L"TWAINDSM.dll"); }
+
+std::wstring Twain1ManagerPath() {
 #ifdef _WIN64
-  const UINT length = GetSystemDirectoryW(folder, MAX_PATH);
+  return InFolder(SystemFolder, L"twain_32.dll");
 #else
-  const UINT length = GetWindowsDirectoryW(folder, MAX_PATH);
+  return InFolder(WindowsFolder, L"twain_32.dll");
 #endif
-  if (length == 0 || length >= MAX_PATH) return {};
-  std::wstring path(folder, length);
-  if (path.back() != L'\\') path += L'\\';
-  return path + L"twain_32.dll";
 }
+
+bool ManagerIsTwain2() { return LoadedEntry() && Manager.twain2; }
 
 TW_UINT16 CallDsm(TW_IDENTITY* origin, TW_IDENTITY* destination, TW_UINT32 dataGroup, TW_UINT16 dataType,
                   TW_UINT16 message, TW_MEMREF data) {
-  DsmEntryProc entry = Replacement ? Replacement : RealEntry();
+  const DsmEntryProc entry = LoadedEntry();
   if (!entry) return TWRC_FAILURE;
-  SourceCallScope watched(dataType, message, data);
-  return entry(origin, destination, dataGroup, dataType, message, data);
+  TW_UINT16 answer;
+  {
+    SourceCallScope watched(dataType, message, data);
+    answer = entry(origin, destination, dataGroup, dataType, message, data);
+  }
+  if (IsRefusal(dataType, answer)) {
+    const int capability = dataType == DAT_CAPABILITY && data ? static_cast<TW_CAPABILITY*>(data)->Cap : -1;
+    NotePressFailure(answer, RefusedCallText(dataType, message, capability, answer));
+  }
+  return answer;
 }
-
-void ReplaceDsmEntryForTesting(DsmEntryProc entry) { Replacement = entry; }

@@ -1,4 +1,9 @@
-// The one door to the TWAIN Data Source Manager: DSM_Entry of twain_32.dll in the Windows folder.
+// The one door to the TWAIN Data Source Manager. The TWAIN Working Group's 2.x manager,
+// TWAINDSM.dll, is taken from the system folder of the program's own bitness when it is installed
+// there (current drivers install it, 64-bit ones always); else twain_32.dll, the 1.x manager: the
+// 32-bit one in the Windows folder, or for the 64-bit edition the one in the system folder, where
+// Wine keeps its 64-bit manager (Windows has none). Neither is ever looked for on the search path,
+// so that no copy planted beside the program or in the working folder is loaded.
 #pragma once
 
 #include <windows.h>
@@ -7,17 +12,15 @@
 
 #include "TwainTypes.h"
 
-using DsmEntryProc = TW_UINT16(WINAPI*)(TW_IDENTITY* origin, TW_IDENTITY* destination, TW_UINT32 dataGroup,
-                                        TW_UINT16 dataType, TW_UINT16 message, TW_MEMREF data);
-
-// Calls the manager. A manager that cannot be loaded answers TWRC_FAILURE to every call.
+// Calls the manager, loaded at the first call (and tried again at the next call after a load that
+// failed). A manager that cannot be loaded answers TWRC_FAILURE to every call and notes why as the
+// press's failure.
 TW_UINT16 CallDsm(TW_IDENTITY* origin, TW_IDENTITY* destination, TW_UINT32 dataGroup, TW_UINT16 dataType,
                   TW_UINT16 message, TW_MEMREF data);
 
-// The manager's full path: twain_32.dll in the Windows folder, never found through the search path
-// (a 64-bit build, the bench's on hosts that run no 32-bit code, takes the 64-bit one in the
-// system folder).
-std::wstring DsmPath();
+// Whether the manager in use, loaded now if it is not yet, is the 2.x one.
+bool ManagerIsTwain2();
 
-// Puts another entry point in place of the real manager (tests only); null restores the real one.
-void ReplaceDsmEntryForTesting(DsmEntryProc entry);
+// The full paths where each manager is looked for.
+std::wstring Twain2ManagerPath();
+std::wstring Twain1ManagerPath();

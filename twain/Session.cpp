@@ -6,6 +6,7 @@
 #include "../common/WinText.h"
 #include "Dsm.h"
 #include "Guarded.h"
+#include "TwainMemory.h"
 #include "mdlTwain.h"
 
 TW_IDENTITY AppIdentity;
@@ -20,15 +21,17 @@ void CopyIdentityText(char (&field)[34], const std::wstring& text) {
   std::memcpy(field, ansi.data(), ansi.size() < sizeof field - 1 ? ansi.size() : sizeof field - 1);
 }
 
-void RebuildAppIdentity() {
+// To the 2.x manager the program says that it speaks TWAIN 2.4 (and keeps its memory rules); to a
+// 1.x manager, TWAIN 1.9 as ever.
+void RebuildAppIdentity(bool twain2) {
   std::memset(&AppIdentity, 0, sizeof AppIdentity);
   AppIdentity.Version.MajorNum = 1;
   AppIdentity.Version.MinorNum = 0;
   AppIdentity.Version.Language = TWLG_ENGLISH;
   AppIdentity.Version.Country = TWCY_UNITEDKINGDOM;
-  AppIdentity.ProtocolMajor = 1;
-  AppIdentity.ProtocolMinor = 9;
-  AppIdentity.SupportedGroups = DG_CONTROL | DG_IMAGE;
+  AppIdentity.ProtocolMajor = twain2 ? 2 : 1;
+  AppIdentity.ProtocolMinor = twain2 ? 4 : 9;
+  AppIdentity.SupportedGroups = DG_CONTROL | DG_IMAGE | (twain2 ? DF_APP2 : 0);
   CopyIdentityText(AppIdentity.Manufacturer, L"Qorv");
   CopyIdentityText(AppIdentity.ProductFamily, L"QX Module");
   CopyIdentityText(AppIdentity.ProductName, L"QX Module for TWAIN");
@@ -36,6 +39,17 @@ void RebuildAppIdentity() {
 
 TW_UINT16 CallManager(TW_UINT16 dataType, TW_UINT16 message, TW_MEMREF data) {
   return CallDsm(&AppIdentity, nullptr, DG_CONTROL, dataType, message, data);
+}
+
+// A manager that answers as a 2.x one hands out its memory functions, which every container and
+// image of this connection then goes through. Should it not, global memory serves, as it is what
+// the manager's functions give on Windows.
+void TakeManagerMemory() {
+  UseManagerMemory(nullptr);
+  if (!(AppIdentity.SupportedGroups & DF_DSM2)) return;
+  TW_ENTRYPOINT entry = {};
+  entry.Size = sizeof entry;
+  if (CallManager(DAT_ENTRYPOINT, MSG_GET, &entry) == TWRC_SUCCESS) UseManagerMemory(&entry);
 }
 
 }  // namespace
@@ -47,9 +61,10 @@ std::int32_t OpenSourceManager() {
         CreateWindowExA(0, "#32770", "TWAIN_MSG_WINDOW", 0, 10, 10, 150, 50, nullptr, nullptr, nullptr, nullptr));
     if (!window) return 1;
     MessageWindow = window.get();
-    RebuildAppIdentity();
+    RebuildAppIdentity(ManagerIsTwain2());
     if (CallManager(DAT_PARENT, MSG_OPENDSM, &MessageWindow) != TWRC_SUCCESS) return 1;  // the window goes
     window.release();  // now CloseSourceManager's to destroy
+    TakeManagerMemory();
     return 0;
   });
 }

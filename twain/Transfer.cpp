@@ -2,9 +2,9 @@
 // image ready or asks to be closed, take one native transfer, end it and disable the source.
 #include <cstring>
 
-#include "../common/Handles.h"
 #include "Dsm.h"
 #include "Guarded.h"
+#include "TwainMemory.h"
 #include "mdlTwain.h"
 
 namespace {
@@ -66,7 +66,7 @@ void ClearTransferCancel() { CancelRequested = false; }
 
 std::int32_t TransferImage(bool showUI, HGLOBAL& image) {
   image = nullptr;
-  UniqueGlobal received;
+  UniqueTwainMemory received;
   QuitSeen quit;
   return Guarded([&] {
     TW_USERINTERFACE ui = {static_cast<TW_BOOL>(showUI ? 1 : 0), 1, MessageWindow};

@@ -1,5 +1,6 @@
-// The TWAIN 1.9 records and constants that the program and its virtual scanner use, in the
-// layouts of 32-bit Windows: every record packed on 2-byte boundaries.
+// The TWAIN records and constants that the program and its virtual scanner use, in the layouts
+// of Windows: every record packed on 2-byte boundaries. The records are those of TWAIN 1.9; the
+// 2.x manager adds its memory functions (TW_ENTRYPOINT) and the flags that say who speaks 2.x.
 #pragma once
 
 #include <cstdint>
@@ -88,6 +89,23 @@ struct TW_STATUS {
   TW_UINT16 Reserved;
 };
 
+#ifdef _WIN32
+// The 2.x manager's entry and memory functions, as it hands them out (DAT_ENTRYPOINT).
+#define TW_CALLINGCONVENTION __stdcall
+using DsmEntryProc = TW_UINT16(TW_CALLINGCONVENTION*)(TW_IDENTITY* origin, TW_IDENTITY* destination,
+                                                      TW_UINT32 dataGroup, TW_UINT16 dataType, TW_UINT16 message,
+                                                      TW_MEMREF data);
+struct TW_ENTRYPOINT {
+  TW_UINT32 Size;
+  DsmEntryProc DSM_Entry;
+  TW_HANDLE(TW_CALLINGCONVENTION* DSM_MemAllocate)(TW_UINT32 bytes);
+  void(TW_CALLINGCONVENTION* DSM_MemFree)(TW_HANDLE memory);
+  TW_MEMREF(TW_CALLINGCONVENTION* DSM_MemLock)(TW_HANDLE memory);
+  void(TW_CALLINGCONVENTION* DSM_MemUnlock)(TW_HANDLE memory);
+};
+static_assert(sizeof(TW_ENTRYPOINT) == 4 + 5 * sizeof(void*), "TW_ENTRYPOINT layout");
+#endif
+
 #pragma pack(pop)
 
 static_assert(sizeof(TW_FIX32) == 4, "TW_FIX32 layout");
@@ -106,6 +124,10 @@ static_assert(sizeof(void*) != 4 || sizeof(TW_EVENT) == 6, "TW_EVENT layout");
 // Data groups.
 constexpr TW_UINT32 DG_CONTROL = 0x0001;
 constexpr TW_UINT32 DG_IMAGE = 0x0002;
+// In SupportedGroups: the manager, the application or the source speaks TWAIN 2.x.
+constexpr TW_UINT32 DF_DSM2 = 0x10000000;
+constexpr TW_UINT32 DF_APP2 = 0x20000000;
+constexpr TW_UINT32 DF_DS2 = 0x40000000;
 
 // Data argument types.
 constexpr TW_UINT16 DAT_NULL = 0x0000;
@@ -116,6 +138,7 @@ constexpr TW_UINT16 DAT_PARENT = 0x0004;
 constexpr TW_UINT16 DAT_PENDINGXFERS = 0x0005;
 constexpr TW_UINT16 DAT_STATUS = 0x0008;
 constexpr TW_UINT16 DAT_USERINTERFACE = 0x0009;
+constexpr TW_UINT16 DAT_ENTRYPOINT = 0x0403;
 constexpr TW_UINT16 DAT_IMAGELAYOUT = 0x0102;
 constexpr TW_UINT16 DAT_IMAGENATIVEXFER = 0x0104;
 

@@ -1,5 +1,6 @@
-// TWAIN acquisition: the session with the Data Source Manager and the default source,
-// capability values and the scan frame, and the writer of .bmp files.
+// TWAIN acquisition: the session with the Data Source Manager (the 2.x one where it is installed,
+// else the 1.x one) and the default source, capability values and the scan frame, and the writer
+// of .bmp files.
 // Every procedure returns a status: 0 for success, 1 for failure; none lets an error escape.
 #pragma once
 
@@ -10,6 +11,7 @@
 #include <variant>
 
 #include "Fix32.h"
+#include "PressFailure.h"
 #include "TwainTypes.h"
 
 // Process-wide TWAIN state: one manager connection at a time.
@@ -45,7 +47,8 @@ bool TransferCancelRequested();
 void ClearTransferCancel();
 
 // One complete acquisition into a .bmp file at path. A right or bottom of 0 stands for the
-// source's whole physical extent.
+// source's whole physical extent. After a failure, LastAcquisitionFailure says why; after a
+// press that ended without a scan as the user or the program asked, it says nothing.
 std::int32_t AcquireNoUI(float resolution, std::int32_t pixelType, float left, float top, float right, float bottom,
                          const std::wstring& path);
 std::int32_t AcquireWithUI(const std::wstring& path);

@@ -64,6 +64,9 @@ std::string CallName(TW_UINT16 dataType, TW_UINT16 message) {
     case DAT_IMAGENATIVEXFER:
       type = "IMAGENATIVEXFER";
       break;
+    case DAT_ENTRYPOINT:
+      type = "ENTRYPOINT";
+      break;
     default:
       type = "DAT" + Hex4(dataType);
       break;

@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "../twain/BmpLayout.h"
+#include "HandedMemory.h"
 
 namespace {
 
@@ -27,9 +28,9 @@ HGLOBAL MakeTestImage(std::int32_t width, std::int32_t height, int pixelType, do
   // The largest image that a .bmp file (and the program's signed 32-bit sizes) can hold with its
   // 14-byte file header; larger ones are refused, as a source that cannot deliver them.
   if (BitmapFileHeaderBytes + total > 0x7FFFFFFF) return nullptr;
-  HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, static_cast<SIZE_T>(total));
+  HGLOBAL memory = HandOverMemory(static_cast<SIZE_T>(total));
   if (!memory) return nullptr;
-  auto* block = static_cast<std::uint8_t*>(GlobalLock(memory));
+  auto* block = static_cast<std::uint8_t*>(LockHandedMemory(memory));
 
   BITMAPINFOHEADER header = {};
   header.biSize = sizeof header;
@@ -67,18 +68,18 @@ HGLOBAL MakeTestImage(std::int32_t width, std::int32_t height, int pixelType, do
       }
     }
   }
-  GlobalUnlock(memory);
+  UnlockHandedMemory(memory);
   return memory;
 }
 
 std::uint32_t PixelChecksum(HGLOBAL dib) {
-  const auto* block = static_cast<const std::uint8_t*>(GlobalLock(dib));
+  const auto* block = static_cast<const std::uint8_t*>(LockHandedMemory(dib));
   if (!block) return 0;
   BITMAPINFOHEADER header;
   std::memcpy(&header, block, sizeof header);
   const std::uint8_t* pixels = block + header.biSize + header.biClrUsed * 4;
   std::uint32_t hash = 2166136261u;  // FNV-1a
   for (DWORD i = 0; i < header.biSizeImage; ++i) hash = (hash ^ pixels[i]) * 16777619u;
-  GlobalUnlock(dib);
+  UnlockHandedMemory(dib);
   return hash;
 }

@@ -1,4 +1,4 @@
-// The virtual scanner's test pattern as a packed DIB in global memory.
+// The virtual scanner's test pattern as a packed DIB in memory handed over to the application.
 #pragma once
 
 #include <windows.h>

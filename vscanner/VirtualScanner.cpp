@@ -17,6 +17,7 @@
 
 #include "../twain/Fix32.h"
 #include "../twain/TwainTypes.h"
+#include "HandedMemory.h"
 #include "ScannerControl.h"
 #include "TestImage.h"
 
@@ -44,20 +45,6 @@ struct Scanner {
   TW_FRAME frame = {};
 };
 Scanner Source;
-
-// Memory handed to the application (containers, images), which the application must free.
-// Each opening reports how much of it from earlier sessions is still allocated.
-std::vector<HGLOBAL> HandedOver;
-
-void HandOver(HGLOBAL memory) { HandedOver.push_back(memory); }
-
-size_t StillAllocated() {
-  std::vector<HGLOBAL> kept;
-  for (HGLOBAL memory : HandedOver)
-    if (GlobalFlags(memory) != GMEM_INVALID_HANDLE) kept.push_back(memory);
-  HandedOver.swap(kept);
-  return HandedOver.size();
-}
 
 void StopReadyTimer();
 void CloseScannerDialog();
@@ -113,9 +100,10 @@ void FillIdentity(TW_IDENTITY& identity) {
   identity.Version.Language = TWLG_ENGLISH;
   identity.Version.Country = TWCY_UNITEDKINGDOM;
   std::strcpy(identity.Version.Info, "1.0");
-  identity.ProtocolMajor = 1;
-  identity.ProtocolMinor = 9;
-  identity.SupportedGroups = DG_CONTROL | DG_IMAGE;
+  identity.ProtocolMajor = 2;
+  identity.ProtocolMinor = 4;
+  // A 1.x manager takes no notice of the flag; the 2.x one hands over its memory functions.
+  identity.SupportedGroups = DG_CONTROL | DG_IMAGE | DF_DS2;
   std::strcpy(identity.Manufacturer, "Zembrolite");
   std::strcpy(identity.ProductFamily, "Virtual Scanner");
   std::strcpy(identity.ProductName, "Zembrolite Virtual Scanner");
@@ -151,15 +139,14 @@ bool Acceptable(TW_UINT16 cap, double value) {
 TW_UINT16 GetCapability(TW_CAPABILITY& record, bool defaultValue) {
   auto found = Source.capabilities.find(record.Cap);
   if (found == Source.capabilities.end()) return Fail(TWCC_BADCAP);
-  HGLOBAL container = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, sizeof(TW_ONEVALUE));
+  HGLOBAL container = HandOverMemory(sizeof(TW_ONEVALUE));
   if (!container) return Fail(TWCC_LOWMEMORY);
-  auto* value = static_cast<TW_ONEVALUE*>(GlobalLock(container));
+  auto* value = static_cast<TW_ONEVALUE*>(LockHandedMemory(container));
   value->ItemType = found->second.itemType;
   value->Item = defaultValue ? found->second.defaultItem : found->second.currentItem;
-  GlobalUnlock(container);
+  UnlockHandedMemory(container);
   record.ConType = TWON_ONEVALUE;
   record.hContainer = container;  // the application frees it
-  HandOver(container);
   return TWRC_SUCCESS;
 }
 
@@ -170,10 +157,10 @@ TW_UINT16 SetCapability(TW_CAPABILITY& record) {
   if (record.ConType != TWON_ONEVALUE || !record.hContainer) return Fail(TWCC_BADVALUE);
   if (GlobalSize(record.hContainer) < sizeof(TW_ONEVALUE)) return Fail(TWCC_BADVALUE);
   TW_ONEVALUE value = {};
-  const void* content = GlobalLock(record.hContainer);
+  const void* content = LockHandedMemory(record.hContainer);
   if (!content) return Fail(TWCC_BADVALUE);
   std::memcpy(&value, content, sizeof value);
-  GlobalUnlock(record.hContainer);  // the container stays the application's
+  UnlockHandedMemory(record.hContainer);  // the container stays the application's
   if (value.ItemType != found->second.itemType) return Fail(TWCC_BADVALUE);
   if (!Acceptable(record.Cap, ItemValue(found->second, value.Item))) return Fail(TWCC_BADVALUE);
   found->second.currentItem = value.Item;
@@ -265,7 +252,7 @@ TW_UINT16 IdentityCall(TW_IDENTITY* origin, TW_UINT16 message, TW_IDENTITY& iden
       // source refused to close (a scripted failure) is ended here.
       StopReadyTimer();
       CloseScannerDialog();
-      LogCall("outstanding=" + std::to_string(StillAllocated()));
+      LogCall("manager=" + ManagerPath() + " outstanding=" + std::to_string(StillHandedOver()));
       if (origin) Source.application = *origin;
       FillIdentity(identity);
       Source.self = identity;
@@ -286,14 +273,13 @@ TW_UINT16 IdentityCall(TW_IDENTITY* origin, TW_UINT16 message, TW_IDENTITY& iden
 
 // --- Events and transfer ---------------------------------------------------------------------
 
-using DsmEntryProc = TW_UINT16(WINAPI*)(TW_IDENTITY*, TW_IDENTITY*, TW_UINT32, TW_UINT16, TW_UINT16, TW_MEMREF);
-
 // Tells the application, through the manager that loaded this source, that an image is ready
 // or that the source wants to be closed.
 void Notify(TW_UINT16 message) {
   HMODULE manager = GetModuleHandleA("twain_32.dll");
-  auto entry =
-      manager ? reinterpret_cast<DsmEntryProc>(reinterpret_cast<void*>(GetProcAddress(manager, "DSM_Entry"))) : nullptr;
+  DsmEntryProc entry = ManagerEntry();
+  if (!entry && manager)
+    entry = reinterpret_cast<DsmEntryProc>(reinterpret_cast<void*>(GetProcAddress(manager, "DSM_Entry")));
   LogCall(std::string("notify ") + (message == MSG_XFERREADY ? "XFERREADY" : "CLOSEDSREQ"));
   if (message == MSG_XFERREADY) Source.state = State::TransferReady;
   if (entry) entry(&Source.self, &Source.application, DG_CONTROL, DAT_NULL, message, nullptr);
@@ -439,7 +425,6 @@ TW_UINT16 NativeTransfer(TW_UINTPTR& handle) {
     LogCall(text);
   }
   handle = reinterpret_cast<TW_UINTPTR>(image);  // now the application's
-  HandOver(image);
   Source.state = State::Transferring;
   return TWRC_XFERDONE;
 }
@@ -479,6 +464,10 @@ TW_UINT16 Dispatch(TW_IDENTITY* origin, TW_UINT32 group, TW_UINT16 type, TW_UINT
     return TWRC_SUCCESS;
   }
   if (!data) return Fail(TWCC_BADVALUE);
+  if (group == DG_CONTROL && type == DAT_ENTRYPOINT && message == MSG_SET) {
+    TakeManagerMemory(*static_cast<TW_ENTRYPOINT*>(data));
+    return TWRC_SUCCESS;
+  }
   if (group == DG_CONTROL && type == DAT_IDENTITY)
     return IdentityCall(origin, message, *static_cast<TW_IDENTITY*>(data));
   if (group == DG_CONTROL && type == DAT_CAPABILITY) return CapabilityCall(message, *static_cast<TW_CAPABILITY*>(data));
@@ -552,10 +541,21 @@ void Misbehave(const std::string& how) {
   }
 }
 
+// Once loaded, the source stays loaded: the 2.x manager unloads it at every close, and the count
+// of the memory it handed over (with the jump in the manager's free) must outlive that.
+void StayLoaded() {
+  static bool pinned = false;
+  HMODULE self = nullptr;
+  if (!pinned)
+    pinned = GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_PIN,
+                                reinterpret_cast<LPCWSTR>(&StayLoaded), &self) != FALSE;
+}
+
 }  // namespace
 
 extern "C" __declspec(dllexport) TW_UINT16 WINAPI
     DS_Entry(TW_IDENTITY* origin, TW_UINT32 group, TW_UINT16 type, TW_UINT16 message, TW_MEMREF data) {
+  StayLoaded();
   const std::string name = CallName(type, message);
   const int capability = type == DAT_CAPABILITY && data ? static_cast<TW_CAPABILITY*>(data)->Cap : -1;
   std::string line = name + Describe(type, message, data);

@@ -1,26 +1,69 @@
-// Presses of the real Zembrolite.exe through Wine's manager and the virtual scanner, one table
-// for both benches, each case starting the program afresh as an operator does: on the host a
-// copy of the build's program in a fresh folder; on the emulated station
-// (tests/station/station-job.sh) the program as the x86 package installed it, with the provider
-// the package registers, when ZEMBROLITE_INSTALLED names its folder (and
-// ZEMBROLITE_SHARED_OUTPUT the images' folder).
+// Presses of the real Zembrolite.exe through a real TWAIN manager and the virtual scanner, each
+// case starting the program afresh as an operator does: on the host a copy of the build's program
+// in a fresh folder, with copies of both managers planted beside it that it must pass over; on
+// the emulated station (tests/station/station-job.sh) the program as its package installed it,
+// with the provider and the manager that the package deploys, when ZEMBROLITE_INSTALLED names its
+// folder (and ZEMBROLITE_SHARED_OUTPUT the images' folder).
+// PressesThrough runs through each manager: Wine's (TWAIN 1.x) and the TWAIN Working Group's
+// TWAINDSM.dll (2.x), which the bench puts into the system folder for those cases alone.
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <regex>
 
+#include "../../app/resource.h"
+#include "../../options/fOptionsControls.h"
+#include "../../twain/Dsm.h"
 #include "../unit/Bench.h"
 #include "../unit/TestFolders.h"
 #include "InProcess.h"
 
 namespace {
 
+enum class Manager { Wine, Twain2 };
+
+std::wstring Lower(std::wstring text) {
+  CharLowerBuffW(&text[0], static_cast<DWORD>(text.size()));
+  return text;
+}
+
+// The TWAINDSM.dll of this build's bitness, as the build keeps it.
+std::wstring BuiltTwain2Manager(bool ownBitness = true) {
+  const bool wide = (sizeof(void*) == 8) == ownBitness;
+  return TestExeFolder() + (wide ? L"\\..\\twaindsm\\64\\TWAINDSM.dll" : L"\\..\\twaindsm\\32\\TWAINDSM.dll");
+}
+
+// The source calls of a press as the scanner's call log shows them, named as its [Fail] keys
+// take them ("CAPABILITY.SET.1118"); the manager's survey of its sources aside.
+std::vector<std::string> CallsOfThePress(const std::string& log) {
+  std::vector<std::string> calls;
+  const std::regex call(R"(^(\w+\.\w+)(?: cap=([0-9A-F]{4}))?.* -> \d+\r?$)");
+  std::smatch found;
+  for (size_t at = 0, end; at < log.size(); at = end + 1) {
+    end = std::min(log.find('\n', at), log.size());
+    const std::string line = log.substr(at, end - at);
+    if (!std::regex_match(line, found, call) || found[1] == "IDENTITY.GET" || found[1] == "STATUS.GET") continue;
+    calls.push_back(found[1].str() + (found[2].matched ? "." + found[2].str() : ""));
+  }
+  return calls;
+}
+
+// The call as the program names it in its log: "DAT_CAPABILITY MSG_SET for capability 0x1118".
+// A source that refuses the manager's entry point refuses the open.
+std::string AsLogged(const std::string& call) {
+  if (call == "ENTRYPOINT.SET") return "DAT_IDENTITY MSG_OPENDS";
+  const size_t dot = call.find('.'), cap = call.find('.', dot + 1);
+  return "DAT_" + call.substr(0, dot) + " MSG_" + call.substr(dot + 1, cap - dot - 1) +
+         (cap == std::string::npos ? "" : " for capability 0x" + call.substr(cap + 1));
+}
+
 class Presses : public ::testing::Test {
  protected:
   void SetUp() override {
     const wchar_t* installed = _wgetenv(L"ZEMBROLITE_INSTALLED");
     const wchar_t* shared = _wgetenv(L"ZEMBROLITE_SHARED_OUTPUT");
-    if (installed && shared) {
+    this->installed = installed && shared;
+    if (this->installed) {
       folder = installed;
       output = shared;
     } else {
@@ -29,12 +72,38 @@ class Presses : public ::testing::Test {
       CopyFileW((TestExeFolder() + L"\\..\\bin\\Zembrolite.exe").c_str(), (folder + L"\\Zembrolite.exe").c_str(),
                 FALSE);
       ClearProviderAnswers();  // the stand-in then names as the release provider does
+      // Managers beside the program, which it must never load: a working 2.x one, and a
+      // twain_32.dll without DSM_Entry.
+      CopyFileW(BuiltTwain2Manager().c_str(), (folder + L"\\TWAINDSM.dll").c_str(), FALSE);
+      wchar_t system[MAX_PATH];
+      GetSystemDirectoryW(system, MAX_PATH);
+      CopyFileW((std::wstring(system) + L"\\version.dll").c_str(), (folder + L"\\twain_32.dll").c_str(), FALSE);
+      InstallTwain2Manager(manager() == Manager::Twain2);
     }
     ResetScanner();
     CreateDirectoryW(output.c_str(), nullptr);
     before = Listing();
   }
-  void TearDown() override { RemoveScannerControl(); }
+  void TearDown() override {
+    RemoveScannerControl();
+    if (!installed) InstallTwain2Manager(false);
+  }
+  virtual Manager manager() const { return Manager::Wine; }
+
+  // Puts the 2.x manager into the system folder, with the virtual scanner as its default source
+  // (Wine's camera source is there too), or takes it away.
+  static void InstallTwain2Manager(bool present) {
+    if (!present) {
+      DeleteFileW(Twain2ManagerPath().c_str());
+      return;
+    }
+    ASSERT_TRUE(CopyFileW(BuiltTwain2Manager().c_str(), Twain2ManagerPath().c_str(), FALSE));
+    const std::wstring source = ScannerFolder() + L"sane.ds";
+    const wchar_t* key = sizeof(void*) == 8 ? L"Software\\Microsoft\\Windows NT\\CurrentVersion\\TWAIN64"
+                                            : L"Software\\Microsoft\\Windows NT\\CurrentVersion\\TWAIN";
+    RegSetKeyValueW(HKEY_CURRENT_USER, key, L"Default Source", REG_SZ, source.c_str(),
+                    static_cast<DWORD>((source.size() + 1) * sizeof(wchar_t)));
+  }
 
   // Writes the program's Settings.ini with the output folder and these scanner keys.
   void settings(const std::string& scanner) {
@@ -45,9 +114,14 @@ class Presses : public ::testing::Test {
     std::sort(names.begin(), names.end());
     return names;
   }
+  // Returns once the program answers again: a press runs on its one thread, so it is over.
+  void Settle() const {
+    DWORD_PTR ignored = 0;
+    SendMessageTimeoutW(window, WM_NULL, 0, 0, SMTO_BLOCK, Slowed(300000), &ignored);
+  }
   // The one image that the press added, once it is in place (the writer's temporary file aside);
   // nothing when the program ended first, or when the press has ended without one: the source
-  // is closed before the image is written, and the program answers again once the press is over.
+  // is closed before the image is written.
   std::wstring NewImage(ProgramCopy& program, DWORD timeoutMs = 30000) const {
     std::wstring added;
     auto look = [&] {
@@ -61,8 +135,7 @@ class Presses : public ::testing::Test {
         [&] {
           if (look() || program.ended(0)) return true;
           if (ScannerCallLog().find("IDENTITY.CLOSEDS") == std::string::npos) return false;
-          DWORD_PTR ignored = 0;
-          SendMessageTimeoutW(window, WM_NULL, 0, 0, SMTO_BLOCK, Slowed(300000), &ignored);
+          Settle();
           look();
           return true;
         },
@@ -82,6 +155,17 @@ class Presses : public ::testing::Test {
     EXPECT_TRUE(program.ended(ExitTimeoutMs, &exitCode));
     EXPECT_EQ(exitCode, 0u);
   }
+  // A shown window of the program that the condition picks, once there.
+  template <typename Condition>
+  HWND WindowOf(ProgramCopy& program, Condition condition) {
+    HWND found = nullptr;
+    WaitUntil([&] {
+      for (HWND shown : program.windows())
+        if (IsWindowVisible(shown) && condition(shown)) found = shown;
+      return found != nullptr;
+    });
+    return found;
+  }
 
   std::string ErrorLog() const { return ReadFileBytes(folder + L"\\Logs\\Error.log"); }
   // The lines that the log gained since it was as given.
@@ -93,16 +177,37 @@ class Presses : public ::testing::Test {
     return lines;
   }
 
+  bool installed = false;
   std::wstring folder, output;
   std::vector<std::wstring> before;
   HWND window = nullptr;
 };
 
+class PressesThrough : public Presses, public ::testing::WithParamInterface<Manager> {
+ protected:
+  Manager manager() const override { return GetParam(); }
+  // The manager that opened the scanner, as the scanner names it, is the one the case runs through.
+  void ExpectOpenedByTheManager() const {
+    std::smatch named;
+    const std::string log = ScannerCallLog();
+    ASSERT_TRUE(std::regex_search(log, named, std::regex("manager=(.*) outstanding="))) << log;
+    const std::string path = named[1];
+    EXPECT_EQ(Lower(std::wstring(path.begin(), path.end())),
+              Lower(manager() == Manager::Twain2 ? Twain2ManagerPath() : Twain1ManagerPath()));
+  }
+};
+
+INSTANTIATE_TEST_SUITE_P(Managers, PressesThrough, ::testing::Values(Manager::Wine, Manager::Twain2),
+                         [](const ::testing::TestParamInfo<Manager>& info) {
+                           return info.param == Manager::Twain2 ? "Twain2Manager" : "WineManager";
+                         });
+
 }  // namespace
 
-// Each colour type without the source's dialog: the image's depth and size, its pixels exactly
-// those the scanner delivered, and the provider's names numbered one after another.
-TEST_F(Presses, FixedSettingsInEachColourTypeWithConsecutiveNames) {
+// Each colour type without the source's dialog, the first pressed with Enter: the image's depth
+// and size, its pixels exactly those the scanner delivered, and the provider's names numbered
+// one after another.
+TEST_P(PressesThrough, FixedSettingsInEachColourTypeWithConsecutiveNames) {
   const struct {
     const char* scanner;
     std::vector<int> facts;
@@ -119,11 +224,15 @@ TEST_F(Presses, FixedSettingsInEachColourTypeWithConsecutiveNames) {
     ResetScanner();
     WriteScannerControl("[Log]\r\nCalls=1\r\nChecksum=1\r\n");
     ProgramCopy program = Started();
-    ClickScan(window);
+    if (&c == cases)
+      PostMessageW(GetDlgItem(window, IDC_CMDZADUDUVUR), WM_KEYDOWN, VK_RETURN, 0);
+    else
+      ClickScan(window);
     const std::wstring image = NewImage(program);
-    ASSERT_FALSE(image.empty());
+    ASSERT_FALSE(image.empty()) << ScannerCallLog();
     EXPECT_EQ(ImageFacts(image), c.facts);
     EXPECT_TRUE(PixelsAsScanned(image)) << ScannerCallLog();
+    ExpectOpenedByTheManager();
     std::smatch name;
     const std::string file = Narrow(image.substr(output.size()));
     ASSERT_TRUE(std::regex_match(file, name, std::regex(R"(\d{8}-[0-9A-Z_-]+-([0-9A-Z]{6})-(\d{4,})\.bmp)"))) << file;
@@ -136,8 +245,9 @@ TEST_F(Presses, FixedSettingsInEachColourTypeWithConsecutiveNames) {
   EXPECT_EQ(numbers, std::vector<int>({numbers[0], numbers[0] + 1, numbers[0] + 2}));
 }
 
-// The operator closes the source's dialog (no image), then scans with it (one image).
-TEST_F(Presses, SourceDialogClosedGivesNoImageAndScanGivesOne) {
+// The operator closes the source's dialog (no image, nothing logged), then scans with it (one
+// image).
+TEST_P(PressesThrough, SourceDialogClosedGivesNoImageAndScanGivesOne) {
   settings("DPI=30\r\nScanUI=True\r\n");
   ProgramCopy program = Started();
   for (const bool scan : {false, true}) {
@@ -154,20 +264,90 @@ TEST_F(Presses, SourceDialogClosedGivesNoImageAndScanGivesOne) {
     EXPECT_EQ(ImageFacts(NewImage(program)).size(), scan ? 4u : 0u);
     EXPECT_TRUE(WaitUntil([] { return !FindWindowW(L"ZembroliteVirtualScannerUI", nullptr); }));
   }
+  EXPECT_EQ(ErrorLog(), "");
   Close(program);
 }
 
-TEST_F(Presses, FailingPressKeepsTheEarlierImage) {
-  settings("DPI=30\r\n");
-  WriteFileBytes(output + L"earlier.bmp", "the earlier image");
-  before = Listing();
-  WriteScannerControl("[Log]\r\nCalls=1\r\n[Fail]\r\nIMAGENATIVEXFER.GET=1\r\n");
+// Each source call of a good press refused in turn, as the scanner's call log shows them: the
+// press saves nothing, keeps the earlier image and adds no file, leaves no hidden window, and
+// logs one line that names the call; the next press works, and the scanner has had every
+// container and image it handed over freed (through the 2.x manager's own free where that is
+// the manager). A refused colour bit depth is no failure: the source keeps its own.
+TEST_P(PressesThrough, EachRefusedCallEndsThePressCleanlyAndTheNextWorks) {
+  if (installed) GTEST_SKIP() << "names every image alike through the provider's stand-in";
+  settings("DPI=30\r\nColorType=RGB\r\n");
+  ProviderAnswersText(L"walk");
+  const std::wstring image = output + L"walk.bmp";
+  auto saved = [&] { return WaitUntil([&] { return ReadFileBytes(image).substr(0, 2) == "BM"; }); };
   ProgramCopy program = Started();
   ClickScan(window);
-  EXPECT_TRUE(WaitUntil([] { return ScannerCallLog().find("IDENTITY.CLOSEDS") != std::string::npos; }));
+  ASSERT_TRUE(saved());
+  Settle();
+  const std::vector<std::string> calls = CallsOfThePress(ScannerCallLog());
+  ASSERT_GE(calls.size(), 11u) << ScannerCallLog();
+  for (const std::string& call : calls) {
+    SCOPED_TRACE(call);
+    WriteFileBytes(image, "the earlier image");
+    before = Listing();
+    const std::string log = ErrorLog();
+    WriteScannerControl("[Log]\r\nCalls=1\r\n[Fail]\r\n" + call + "=1\r\n");
+    ClickScan(window);
+    if (call == "CAPABILITY.SET.112B") {
+      EXPECT_TRUE(saved());
+      Settle();
+      EXPECT_TRUE(LinesAfter(log).empty()) << ErrorLog();
+    } else {
+      ASSERT_TRUE(WaitUntil([&] { return !LinesAfter(log).empty(); })) << ScannerCallLog();
+      Settle();
+      const std::vector<std::string> lines = LinesAfter(log);
+      ASSERT_EQ(lines.size(), 1u) << ErrorLog();
+      EXPECT_TRUE(std::regex_search(
+          lines[0], std::regex(" 1 +TWAIN refused " + AsLogged(call) + " \\(return code 1\\).* Main_cmdZadudUVur_Click$")))
+          << lines[0];
+      EXPECT_EQ(Listing(), before);
+      EXPECT_TRUE(ReadFileBytes(image) == "the earlier image") << "the earlier image was replaced";
+    }
+    for (HWND left : program.windows()) EXPECT_NE(WindowTitle(left), L"TWAIN_MSG_WINDOW") << "the hidden window";
+    ResetScanner();
+    WriteFileBytes(image, "the earlier image");
+    ClickScan(window);
+    EXPECT_TRUE(saved()) << "the next press";
+    Settle();
+    EXPECT_NE(ScannerCallLog().find(" outstanding=0\r\n"), std::string::npos) << ScannerCallLog();
+  }
   Close(program);
-  EXPECT_EQ(Listing(), before);
-  EXPECT_EQ(ReadFileBytes(output + L"earlier.bmp"), "the earlier image");
+}
+
+// "Choose source" in "Settings" shows the manager's list with the scanner in it; choosing it
+// makes it the source of the next press.
+TEST_P(PressesThrough, ChooserListsTheScannerAndMakesItTheSource) {
+  settings("DPI=30\r\n");
+  ProgramCopy program = Started();
+  PostMessageW(window, WM_COMMAND, IDM_OPTIONS, 0);
+  HWND dialog = WindowOf(program, [](HWND shown) { return WindowTitle(shown) == L"Settings"; });
+  ASSERT_NE(dialog, nullptr);
+  PostMessageW(GetDlgItem(dialog, cmdSource), BM_CLICK, 0, 0);
+  HWND chooser = WindowOf(program, [&](HWND shown) {
+    return shown != dialog && FindWindowExW(shown, nullptr, L"ListBox", nullptr) != nullptr;
+  });
+  ASSERT_NE(chooser, nullptr);
+  HWND list = FindWindowExW(chooser, nullptr, L"ListBox", nullptr);
+  int scanner = -1;
+  for (int item = 0; item < SendMessageW(list, LB_GETCOUNT, 0, 0); ++item) {
+    wchar_t text[64] = L"";
+    if (SendMessageW(list, LB_GETTEXTLEN, item, 0) < 64) SendMessageW(list, LB_GETTEXT, item, reinterpret_cast<LPARAM>(text));
+    if (std::wstring(text) == L"Zembrolite Virtual Scanner") scanner = item;
+  }
+  ASSERT_GE(scanner, 0) << "the scanner is not in the manager's list";
+  SendMessageW(list, LB_SETCURSEL, scanner, 0);
+  PostMessageW(chooser, WM_COMMAND, IDOK, 0);
+  EXPECT_TRUE(WaitUntil([&] { return !IsWindow(chooser); }));
+  PostMessageW(GetDlgItem(dialog, cmdCancel), BM_CLICK, 0, 0);
+  EXPECT_TRUE(WaitUntil([&] { return !IsWindow(dialog); }));
+  ResetScanner();
+  ClickScan(window);
+  EXPECT_FALSE(NewImage(program).empty()) << ScannerCallLog();
+  Close(program);
 }
 
 TEST_F(Presses, ClosingDuringAScanEndsItWithoutAnImage) {
@@ -283,3 +463,31 @@ TEST_F(Presses, RunStartedByTheRestartSaysSo) {
   EXPECT_TRUE(std::regex_search(lines[0], std::regex(" 0 +Restarted by Windows after a crash\\. +Main$"))) << lines[0];
   Close(program);
 }
+
+#ifdef _WIN64
+// Where the 2.x manager is not installed, the 64-bit edition meets only a 32-bit twain_32.dll on
+// 64-bit Windows: a press says in the log that the manager for 64-bit programs is missing.
+TEST_F(Presses, PressWithoutAManagerFor64BitProgramsSaysItIsNotInstalled) {
+  if (installed) GTEST_SKIP() << "puts a 32-bit DLL in place of the system's manager";
+  settings("DPI=30\r\n");
+  const std::wstring wines = Twain1ManagerPath(), kept = folder + L"\\twain_32.dll.wine";
+  ASSERT_TRUE(CopyFileW(wines.c_str(), kept.c_str(), FALSE));
+  ASSERT_TRUE(CopyFileW(BuiltTwain2Manager(false).c_str(), wines.c_str(), FALSE));  // any 32-bit DLL
+  // Wine would load its own builtin manager whatever the file; here it takes the file.
+  wchar_t overrides[256] = L"";
+  GetEnvironmentVariableW(L"WINEDLLOVERRIDES", overrides, 256);
+  SetEnvironmentVariableW(L"WINEDLLOVERRIDES", (std::wstring(overrides) + L";twain_32=n").c_str());
+  ProgramCopy program = Started();
+  SetEnvironmentVariableW(L"WINEDLLOVERRIDES", overrides);
+  ClickScan(window);
+  EXPECT_TRUE(WaitUntil([&] { return !ErrorLog().empty(); }));
+  Settle();
+  Close(program);
+  CopyFileW(kept.c_str(), wines.c_str(), FALSE);
+  EXPECT_TRUE(std::regex_search(
+      ErrorLog(), std::regex("^[^\r\n]+ \\d+ +The TWAIN manager for 64-bit programs \\(TWAINDSM\\.dll\\) is not "
+                             "installed\\. +Main_cmdZadudUVur_Click\r\n$")))
+      << ErrorLog();
+  EXPECT_EQ(Listing(), before);
+}
+#endif

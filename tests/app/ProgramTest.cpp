@@ -143,32 +143,3 @@ TEST(Program, AsksWindowsToRestartItAfterACrashOrAHang) {
   EXPECT_TRUE(StartedAsRestart((L"\"C:\\Program Files (x86)\\Zembrolite\\Zembrolite.exe\" " + RegisteredLine).c_str()));
   EXPECT_FALSE(StartedAsRestart(L"\"C:\\Zembrolite /restarted\\Zembrolite.exe\""));
 }
-
-// Run by the package's tests against the program installed with the deployment's properties
-// (tests/package/deployment.sh): "Options" shows what the package wrote into Settings.ini.
-TEST(DISABLED_Deployed, OptionsShowTheSettingsGivenToThePackage) {
-  const wchar_t* installed = _wgetenv(L"ZEMBROLITE_INSTALLED");
-  ASSERT_NE(installed, nullptr);
-  ProgramCopy program = ProgramCopy::InFolderAsItIs(installed);
-  ASSERT_TRUE(program.start());
-  HWND main = program.mainWindow(), dialog = nullptr;
-  ASSERT_NE(main, nullptr);
-  PostMessageW(main, WM_COMMAND, IDM_OPTIONS, 0);
-  ASSERT_TRUE(WaitUntil([&] {
-    for (HWND shown : program.windows())
-      if (IsWindowVisible(shown) && WindowTitle(shown) == L"Settings") dialog = shown;
-    return dialog != nullptr;
-  }));
-  auto shows = [&](int id) {
-    wchar_t text[512] = L"";
-    SendMessageW(GetDlgItem(dialog, id), WM_GETTEXT, 512, reinterpret_cast<LPARAM>(text));
-    const bool ticked = SendMessageW(GetDlgItem(dialog, id), BM_GETCHECK, 0, 0) == BST_CHECKED;
-    return std::wstring(text) + (ticked ? L" (ticked)" : L"");
-  };
-  EXPECT_EQ(shows(txtScanPath) + L"|" + shows(txtDPI) + L"|" + shows(cboColorType) + L"|" + shows(chkScanUI) + L"|" +
-                shows(chkScannerArray) + L"|" + shows(txtScanArray),
-            L"C:\\scans\\|200|GREY|With user interface (ticked)|External Scanner-Software:|C:\\Tools\\scan.exe");
-  PostMessageW(GetDlgItem(dialog, cmdCancel), BM_CLICK, 0, 0);
-  PostMessageW(main, WM_CLOSE, 0, 0);
-  EXPECT_TRUE(program.ended(ExitTimeoutMs));
-}

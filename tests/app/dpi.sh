@@ -9,12 +9,12 @@ source "$root/scripts/bench-env.sh"
 bench_use_display  # the bench fixture's
 status=0
 export WINEPREFIX=$ZEMBROLITE_BENCH_BUILD/dpi-prefix WINEDLLOVERRIDES="winemenubuilder.exe=d"
-trap 'wineserver -k 2>/dev/null || true' EXIT
+trap '"$WINESERVER" -k 2>/dev/null || true' EXIT
 bench_make_prefix
 for dpi in 96 120 144 192; do
   "$WINE" reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d "$dpi" /f >/dev/null 2>&1
-  wineserver -k 2>/dev/null || true
-  wineserver -w
+  "$WINESERVER" -k 2>/dev/null || true
+  "$WINESERVER" -w
   # The layout tests of the main window and the options dialog, which expect their twips and
   # points at ZEMBROLITE_DPI, then the caption check and the screenshots.
   ZEMBROLITE_DPI=$dpi "$WINE" "$ZEMBROLITE_BENCH_BUILD/app/app_tests.exe" --gtest_also_run_disabled_tests \

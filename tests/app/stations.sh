@@ -18,7 +18,7 @@ for station in stationa stationb; do
     hostname "$1"
     export WINEPREFIX=$2/$1-prefix ZEMBROLITE_NAMER=$ZEMBROLITE_BENCH_BUILD/bin/ImageNameProvider.dll
     source "$3/scripts/bench-env.sh"
-    trap "wineserver -k 2>/dev/null || true" EXIT
+    trap "\"\$WINESERVER\" -k 2>/dev/null || true" EXIT
     bench_make_prefix && bench_install_scanner && bench_register_namer
     ZEMBROLITE_SHARED_OUTPUT="Z:${4//\//\\}\\" "$WINE" "$ZEMBROLITE_BENCH_BUILD/app/app_tests.exe" \
       --gtest_also_run_disabled_tests --gtest_filter=DISABLED_Station.OnePressIntoTheSharedFolder

@@ -6,7 +6,6 @@
 #include <vector>
 
 #include "../../twain/mdlTwain.h"
-#include "FakeManager.h"
 #include "TestFolders.h"
 
 namespace {
@@ -48,7 +47,7 @@ class BmpWriterTest : public ::testing::Test {
     HGLOBAL variable = memory;
     const std::int32_t status = WriteDibToBmp(variable, target);
     EXPECT_EQ(variable, nullptr);
-    EXPECT_FALSE(IsAllocated(memory));
+    EXPECT_EQ(GlobalFlags(memory), static_cast<UINT>(GMEM_INVALID_HANDLE));
     return status;
   }
 
