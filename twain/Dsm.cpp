@@ -16,7 +16,7 @@ struct LoadedManager {
 // Loaded once and kept for the rest of the run, as a manager expects.
 LoadedManager Manager;
 
-std::wstring InFolder(UINT (*folderOf)(LPWSTR, UINT), const wchar_t* name) {
+std::wstring InFolder(UINT(WINAPI* folderOf)(LPWSTR, UINT), const wchar_t* name) {
   wchar_t folder[MAX_PATH];
   const UINT length = folderOf(folder, MAX_PATH);
   if (length == 0 || length >= MAX_PATH) return {};
@@ -24,9 +24,6 @@ std::wstring InFolder(UINT (*folderOf)(LPWSTR, UINT), const wchar_t* name) {
   if (path.back() != L'\\') path += L'\\';
   return path + name;
 }
-
-UINT SystemFolder(LPWSTR folder, UINT size) { return GetSystemDirectoryW(folder, size); }
-UINT WindowsFolder(LPWSTR folder, UINT size) { return GetWindowsDirectoryW(folder, size); }
 
 // LOAD_WITH_ALTERED_SEARCH_PATH: the manager's own dependencies come from its folder too.
 bool Load(const std::wstring& path, bool twain2) {
@@ -62,13 +59,13 @@ bool IsRefusal(TW_UINT16 dataType, TW_UINT16 answer) {
 
 }  // namespace
 
-std::wstring Twain2ManagerPath() { return InFolder(SystemFolder, L"TWAINDSM.dll"); }
+std::wstring Twain2ManagerPath() { return InFolder(GetSystemDirectoryW, L"TWAINDSM.dll"); }
 
 std::wstring Twain1ManagerPath() {
 #ifdef _WIN64
-  return InFolder(SystemFolder, L"twain_32.dll");
+  return InFolder(GetSystemDirectoryW, L"twain_32.dll");
 #else
-  return InFolder(WindowsFolder, L"twain_32.dll");
+  return InFolder(GetWindowsDirectoryW, L"twain_32.dll");
 #endif
 }
 
