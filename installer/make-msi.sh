@@ -25,9 +25,22 @@ for file in Zembrolite.exe ImageNameProvider.dll VirtualScanner.ds; do
 done
 cp "$build/assets/Zembrolite.ico" "$here/Settings.ini" "$stage/"
 
+# The TWAIN Data Source Manager as the TWAIN Working Group releases it (signed by them, never
+# re-signed here), with its licence, and the codes of the components of its merge modules.
+dsm=$here/../third_party/twaindsm
+mkdir "$stage/dsm32" "$stage/dsm64"
+cp "$dsm/32/TWAINDSM.dll" "$stage/dsm32/"
+cp "$dsm/64/TWAINDSM.dll" "$stage/dsm64/"
+cp "$dsm/license.txt" "$stage/TWAINDSM-LICENSE.txt"
+component_in() {  # component_in <merge module> <folder>: the code of its component in that folder
+  msiinfo export "$1" Component | awk -F'\t' -v folder="$2" 'index($3, folder ".") == 1 { print $2 }' | tr -d '{}\r'
+}
+dsm32=$(component_in "$dsm/32/TWAINDSM32.msm" SystemFolder)
+dsm64=$(component_in "$dsm/64/TWAINDSM64.msm" System64Folder)
+
 # Warnings of wixl mark elements it dropped: they fail the build.
 (cd "$stage" && G_DEBUG=fatal-warnings wixl -a "$arch" -D Version="$version" -D Arch="$arch" \
-  -o package.msi "$here/Zembrolite.wxs")
+  -D TwainDsm32Component="$dsm32" -D TwainDsm64Component="$dsm64" -o package.msi "$here/Zembrolite.wxs")
 msibuild "$stage/package.msi" -i "$here/MsiLockPermissionsEx.idt"
 # msidbComponentAttributesPermanent (16) and NeverOverwrite (128), besides 64bit (256) on x64.
 if [ "$arch" = x64 ]; then attributes=400; else attributes=144; fi
@@ -70,6 +83,17 @@ for pair in "${components[@]}"; do
     "UPDATE \`Component\` SET \`Condition\` = '${pair#*:}', \`Attributes\` = $transitive WHERE \`Component\` = '${pair%%:*}'"
 done
 msibuild "$stage/package.msi" -q "UPDATE \`Property\` SET \`Value\` = 'WIX_DOWNGRADE_DETECTED;WIX_UPGRADE_DETECTED;OUTPUTFOLDER;DPI;COLORTYPE;SCANUI;EXTERNALPROGRAM;USEEXTERNALPROGRAM' WHERE \`Property\` = 'SecureCustomProperties'"
+
+# wixl writes no file versions; without its version the manager would count as an unversioned file,
+# which replaces a newer manager that a driver installed. The version and language are the merge
+# module's.
+for bits in 32 64; do
+  [ "$bits" = 32 ] || [ "$arch" = x64 ] || continue
+  read -r version_of_dsm language_of_dsm < <(msiinfo export "$dsm/$bits/TWAINDSM$bits.msm" File |
+    awk -F'\t' 'NR > 3 && $3 ~ /TWAINDSM/ { print $5, $6; exit }')
+  msibuild "$stage/package.msi" -q \
+    "UPDATE \`File\` SET \`Version\` = '$version_of_dsm', \`Language\` = '$language_of_dsm' WHERE \`File\` = 'TwainDsm$bits'"
+done
 
 sign "$stage/package.msi"
 mv "$stage/package.msi" "$output"

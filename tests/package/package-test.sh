@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
-# The station packages as files: their tables read with msiinfo, and a newer package signed
-# with a throwaway certificate; then the deployment's properties under Wine's msiexec, in a
-# prefix of its own. Installing, pressing, upgrading and uninstalling the package that ships
-# (x86, on a 64-bit Windows) is the emulated station's (tests/station).
+# The station packages of both editions as files: their tables read with msiinfo, and a newer
+# package signed with a throwaway certificate; then the deployment's properties under Wine's
+# msiexec, in a prefix of its own. Installing, pressing, upgrading and uninstalling the packages
+# on a 64-bit Windows is the emulated station's (tests/station).
 #   package-test.sh <strip tool of the bench build>
 set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
@@ -21,10 +21,22 @@ fail() {
   status=1
 }
 
+# The TWAIN manager's components in a package or merge module: code, folder, attributes and the
+# version of its file.
+manager_components() {
+  local components versions
+  components=$(msiinfo export "$1" Component | tr -d '\r' | awk -F'\t' 'NR > 3 && $3 ~ /^System(64)?Folder/ {
+    sub(/\..*/, "", $3); print $1 "\t" $2 " " $3 " " $4 }' | sort)
+  versions=$(msiinfo export "$1" File | tr -d '\r' | awk -F'\t' 'NR > 3 && $3 ~ /TWAINDSM\.dll/ { print $2 "\t" $5 }' | sort)
+  join -t $'\t' <(echo "$components") <(echo "$versions") | cut -f2- | sort
+}
+
 # The tables: rights for the station's users on exactly Settings.ini and Logs, no
-# self-registration, the shipped files only, the settings and logs kept, the scanner off.
+# self-registration, the shipped files only, the settings and logs kept, the scanner off; the
+# TWAIN manager as the TWAIN Working Group's merge module deploys it.
 check_tables() {
-  local msi=$1 rights granted files kept
+  local msi=$1 rights granted files kept bits=32
+  [[ "$msi" == *-x64.msi ]] && bits=64
   rights=$(msiinfo export "$msi" MsiLockPermissionsEx | tail -n +4 | cut -f2,3 | sort | tr '\t\r\n' ':  ')
   [ "$rights" = "LOGSFOLDER:CreateFolder Settings.ini:File " ] || fail "$msi: rights on '$rights'"
   # What the station's users (BU) are granted on each: modify (0x1301bf), never full control.
@@ -33,7 +45,10 @@ check_tables() {
   [ "$granted" = "LOGSFOLDER:0x1301bf Settings.ini:0x1301bf " ] || fail "$msi: the station's users are granted $granted"
   ! msiinfo tables "$msi" | grep -qxE 'SelfReg|LockPermissions|Class' || fail "$msi: self-registration or other rights"
   files=$(msiinfo export "$msi" File | tail -n +4 | cut -f3 | sort | tr '\r\n' '  ')
-  [ "$files" = "ImageNameProvider.dll Settings.ini VirtualScanner.ds Zembrolite.exe " ] || fail "$msi: files $files"
+  [ "$files" = "ImageNameProvider.dll Settings.ini TWAINDSM-LICENSE.txt $([ $bits = 64 ] && echo "TWAINDSM.dll ")TWAINDSM.dll VirtualScanner.ds Zembrolite.exe " ] ||
+    fail "$msi: files $files"
+  [ "$(manager_components "$msi")" = "$(manager_components "$root/third_party/twaindsm/$bits/TWAINDSM$bits.msm")" ] ||
+    fail "$msi: the manager's components are $(manager_components "$msi")"
   kept=""
   for attributes in $(msiinfo export "$msi" Component | awk -F'\t' '$1 == "Settings" || $1 == "Logs" { print $4 }'); do
     kept+="$((attributes & 144)) "
@@ -51,8 +66,7 @@ check_tables() {
   ((characteristics & 0x20)) || fail "$msi: the program is not large-address-aware"
   rm -rf "$unpacked"
 }
-# The bench's package, and the x86 one that ships when the bench is the 64-bit twin.
-for msi in $(printf '%s\n' "$package" "$ZEMBROLITE_BUILD"/Zembrolite-*-x86.msi | sort -u); do
+for msi in "$ZEMBROLITE_BUILD"/Zembrolite-*-x86.msi "$ZEMBROLITE_BUILD"/x64/Zembrolite-*-x64.msi; do
   check_tables "$msi"
 done
 
@@ -66,7 +80,13 @@ mkdir "$work/unpacked"
 msiextract -C "$work/unpacked" "$work/Zembrolite-1.0.1-$arch.msi" >/dev/null
 while IFS= read -r -d '' signed; do
   osslsigncode verify -CAfile "$work/cert.pem" -ignore-cdp -in "$signed" >/dev/null 2>&1 || fail "not signed: $signed"
-done < <(find "$work/Zembrolite-1.0.1-$arch.msi" "$work/unpacked" \( -name '*.msi' -o -name '*.exe' -o -name '*.dll' -o -name '*.ds' \) -print0)
+done < <(find "$work/Zembrolite-1.0.1-$arch.msi" "$work/unpacked" \( -name '*.msi' -o -name '*.exe' -o -name '*.dll' -o -name '*.ds' \) \
+  ! -name TWAINDSM.dll -print0)
+# The manager goes as the TWAIN Working Group signed it.
+while IFS= read -r -d '' manager; do
+  cmp -s "$manager" "$root/third_party/twaindsm/32/TWAINDSM.dll" || cmp -s "$manager" "$root/third_party/twaindsm/64/TWAINDSM.dll" ||
+    fail "changed: $manager"
+done < <(find "$work/unpacked" -name TWAINDSM.dll -print0)
 
 # The settings as properties: each refused value fails before anything is written and is named
 # in the installer's log (Wine's writes the name of the error action, Windows' its message too);
