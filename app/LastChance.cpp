@@ -54,8 +54,6 @@ EXCEPTION_RECORD TerminateRecord;
 CONTEXT TerminateContext;
 EXCEPTION_POINTERS TerminatePointers = {&TerminateRecord, &TerminateContext};
 
-RestartRegistration Registration = nullptr;
-
 template <typename Text>
 void AppendDigits(Text& text, unsigned value, int width) {
   wchar_t digits[10];
@@ -302,10 +300,7 @@ StationGuard::~StationGuard() {
   State = GuardState();
 }
 
-void RegisterForRestart() {
-  const RestartRegistration registration = Registration ? Registration : RegisterApplicationRestart;
-  registration(RestartArgument, RESTART_NO_PATCH | RESTART_NO_REBOOT);
-}
+void RegisterForRestart() { RegisterApplicationRestart(RestartArgument, RESTART_NO_PATCH | RESTART_NO_REBOOT); }
 
 bool StartedAsRestart(const wchar_t* commandLine) {
   int count = 0;
@@ -315,5 +310,3 @@ bool StartedAsRestart(const wchar_t* commandLine) {
   LocalFree(arguments);
   return restarted;
 }
-
-void ReplaceRestartRegistrationForTesting(RestartRegistration registration) { Registration = registration; }

@@ -25,7 +25,3 @@ class StationGuard {
 void RegisterForRestart();
 // True when the command line holds the restart's mark.
 bool StartedAsRestart(const wchar_t* commandLine);
-
-// Puts another registration function in place of Windows' (tests only); null restores it.
-using RestartRegistration = HRESULT(WINAPI*)(PCWSTR commandLine, DWORD flags);
-void ReplaceRestartRegistrationForTesting(RestartRegistration registration);

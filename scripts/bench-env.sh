@@ -177,27 +177,19 @@ bench_register_namer() {
   return 1
 }
 
-# Drives for file-system faults: S: a 1 MB disk that fills up, R: a read-only view of the folder
-# faults/readonly-source, which tests fill through its writable path.
+# The drive for file-system faults: S:, a 1 MB disk that fills up.
 bench_faults=$ZEMBROLITE_BENCH_BUILD/faults
 
 bench_mount_faults() {
-  mkdir -p "$bench_faults/small" "$bench_faults/readonly" "$bench_faults/readonly-source"
+  mkdir -p "$bench_faults/small"
   if ! mountpoint -q "$bench_faults/small"; then
     mount -t tmpfs -o size=1m tmpfs "$bench_faults/small" || return 1
   fi
-  if ! mountpoint -q "$bench_faults/readonly"; then
-    mount --bind "$bench_faults/readonly-source" "$bench_faults/readonly" &&
-      mount -o remount,ro,bind "$bench_faults/readonly" || return 1
-  fi
   ln -sfn "$bench_faults/small" "$WINEPREFIX/dosdevices/s:"
-  ln -sfn "$bench_faults/readonly" "$WINEPREFIX/dosdevices/r:"
 }
 
 bench_unmount_faults() {
-  for mounted in "$bench_faults/readonly" "$bench_faults/small"; do
-    if mountpoint -q "$mounted" 2>/dev/null; then umount "$mounted" 2>/dev/null || true; fi
-  done
+  if mountpoint -q "$bench_faults/small" 2>/dev/null; then umount "$bench_faults/small" 2>/dev/null || true; fi
 }
 
 # The prefix with the virtual scanner and the name provider; no display and no fault drives.

@@ -3,7 +3,7 @@
 # what its tests need and takes it down again at the end:
 #   up           display, prefix, scanner, provider and one persistent wineserver for the run
 #   down         stops the wineserver, the fault drives and a display that up started
-#   faults-up    S: a 1 MB disk that fills up, R: a read-only folder (root only)
+#   faults-up    S: a 1 MB disk that fills up (root only)
 #   faults-down  unmounts them
 set -euo pipefail
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)

@@ -21,4 +21,4 @@ cmake --build "$build/native" -j "$jobs"
 # The libFuzzer targets, with the same sanitizers.
 cmake -S "$root" -B "$build/fuzz" -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_C_COMPILER=clang \
   -DZEMBROLITE_SANITIZE=ON -DZEMBROLITE_FUZZ=ON >/dev/null
-cmake --build "$build/fuzz" -j "$jobs" --target FuzzBmpLayout FuzzText FuzzConversions FuzzSettings
+cmake --build "$build/fuzz" -j "$jobs" --target FuzzBmpLayout FuzzText FuzzConversions

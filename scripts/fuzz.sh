@@ -9,7 +9,7 @@ seconds=${ZEMBROLITE_FUZZ_SECONDS:-15}
 
 status=0
 mkdir -p "$build/fuzz/artifacts"
-for pair in FuzzBmpLayout:bmp FuzzText:text FuzzConversions:conversions FuzzSettings:settings; do
+for pair in FuzzBmpLayout:bmp FuzzText:text FuzzConversions:conversions; do
   target=${pair%%:*}
   corpus=${pair#*:}
   mkdir -p "$build/fuzz/work/$corpus"

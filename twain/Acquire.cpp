@@ -83,7 +83,8 @@ std::int32_t Acquire(bool showUI, const std::wstring& path, Negotiate negotiate)
   // A failure that no call or file step explains (no window, no memory, an exception).
   if (status != 0 && !noneAsked) {
     const std::wstring step = StepName(CurrentSourceCall().step);
-    NotePressFailure(1, step.empty() ? L"The scan failed before TWAIN was called." : L"The scan failed at " + step + L".");
+    NotePressFailure(1,
+                     step.empty() ? L"The scan failed before TWAIN was called." : L"The scan failed at " + step + L".");
   }
   return status;
 }

@@ -21,7 +21,8 @@ void WriteUInt32(std::uint8_t* p, std::uint32_t value) {
   p[3] = static_cast<std::uint8_t>(value >> 24);
 }
 
-bool FitsInt32(std::int64_t value) { return value >= INT32_MIN && value <= INT32_MAX; }
+// Whether a size fits the format's unsigned 32-bit fields.
+bool FitsFormat(std::int64_t value) { return value >= 0 && value <= 0xFFFFFFFFll; }
 
 bool IsKnownBitCount(std::uint16_t bits) {
   return bits == 1 || bits == 4 || bits == 8 || bits == 16 || bits == 24 || bits == 32;
@@ -49,7 +50,7 @@ bool ComputeDibLayout(const std::uint8_t* header, DibLayout& layout) {
 
   const std::int64_t stride = (bitCount * width + 31) / 32 * 4;
   // Checked before it is multiplied: a wide row times many rows would not fit even in 64 bits.
-  if (!FitsInt32(stride)) return false;
+  if (!FitsFormat(stride)) return false;
   const std::int64_t rows = height < 0 ? -height : height;
   std::int64_t pixels = stride * rows;
   std::int64_t masks = 0;
@@ -74,21 +75,20 @@ bool ComputeDibLayout(const std::uint8_t* header, DibLayout& layout) {
   if (entries == 0 && bitCount <= 8) entries = std::int64_t{1} << bitCount;
   const std::int64_t table = masks + entries * 4;
   const std::int64_t dib = headerBytes + table + pixels;
-  if (!FitsInt32(stride) || !FitsInt32(pixels) || !FitsInt32(table) || !FitsInt32(dib + BitmapFileHeaderBytes))
-    return false;
+  if (!FitsFormat(pixels) || !FitsFormat(table) || !FitsFormat(dib + BitmapFileHeaderBytes)) return false;
 
-  layout.headerBytes = static_cast<std::int32_t>(headerBytes);
-  layout.rowStride = static_cast<std::int32_t>(stride);
-  layout.pixelBytes = static_cast<std::int32_t>(pixels);
-  layout.colourTableBytes = static_cast<std::int32_t>(table);
-  layout.dibSize = static_cast<std::int32_t>(dib);
+  layout.headerBytes = static_cast<std::uint32_t>(headerBytes);
+  layout.rowStride = static_cast<std::uint32_t>(stride);
+  layout.pixelBytes = static_cast<std::uint32_t>(pixels);
+  layout.colourTableBytes = static_cast<std::uint32_t>(table);
+  layout.dibSize = static_cast<std::uint32_t>(dib);
   return true;
 }
 
 bool BuildFileHeader(const DibLayout& layout, std::uint8_t (&fileHeader)[BitmapFileHeaderBytes]) {
   const std::int64_t fileSize = std::int64_t{layout.dibSize} + BitmapFileHeaderBytes;
   const std::int64_t offset = std::int64_t{BitmapFileHeaderBytes} + layout.headerBytes + layout.colourTableBytes;
-  if (layout.dibSize < 1 || !FitsInt32(fileSize) || !FitsInt32(offset)) return false;
+  if (layout.dibSize < 1 || !FitsFormat(fileSize) || !FitsFormat(offset)) return false;
   fileHeader[0] = 'B';
   fileHeader[1] = 'M';
   WriteUInt32(fileHeader + 2, static_cast<std::uint32_t>(fileSize));

@@ -1,5 +1,6 @@
 // The sizes of a packed device-independent bitmap and the file header that makes it a .bmp
-// file. Free of Win32; every size is checked against the signed 32-bit range.
+// file. Free of Win32; every size is checked against the format's limit: the file header holds
+// the file's size in an unsigned 32-bit field, so a file holds at most 4 GiB less one byte.
 #pragma once
 
 #include <cstddef>
@@ -9,11 +10,11 @@ constexpr std::int32_t BitmapInfoHeaderBytes = 40;
 constexpr std::int32_t BitmapFileHeaderBytes = 14;
 
 struct DibLayout {
-  std::int32_t headerBytes;       // 40, or the size of a larger header that says so
-  std::int32_t rowStride;         // bytes per row, a whole number of 32-bit words
-  std::int32_t pixelBytes;        // all rows, or the size the header gives for compressed data
-  std::int32_t colourTableBytes;  // colour masks and colour entries after the header
-  std::int32_t dibSize;           // header + colour table + pixels
+  std::uint32_t headerBytes;       // 40, or the size of a larger header that says so
+  std::uint32_t rowStride;         // bytes per row, a whole number of 32-bit words
+  std::uint32_t pixelBytes;        // all rows, or the size the header gives for compressed data
+  std::uint32_t colourTableBytes;  // colour masks and colour entries after the header
+  std::uint32_t dibSize;           // header + colour table + pixels
 };
 
 // Reads the first 40 bytes of a packed DIB (BITMAPINFOHEADER). Returns false for a header that

@@ -70,7 +70,8 @@ bool FitsInt16(std::int32_t number) { return number >= -32768 && number <= 32767
 
 std::int32_t Unreadable(TW_UINT16 capability) {
   wchar_t text[112];
-  swprintf(text, 112, L"The source answered DAT_CAPABILITY MSG_GET for capability 0x%04X without a one-value container.",
+  swprintf(text, 112,
+           L"The source answered DAT_CAPABILITY MSG_GET for capability 0x%04X without a one-value container.",
            static_cast<unsigned>(capability));
   NotePressFailure(1, text);
   return 1;

@@ -29,9 +29,9 @@ std::wstring InFolder(UINT(WINAPI* folderOf)(LPWSTR, UINT), const wchar_t* name)
 bool Load(const std::wstring& path, bool twain2) {
   if (path.empty()) return false;
   UniqueModule module(LoadLibraryExW(path.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH));
-  const auto entry = module ? reinterpret_cast<DsmEntryProc>(
-                                  reinterpret_cast<void*>(GetProcAddress(module.get(), "DSM_Entry")))
-                            : nullptr;
+  const auto entry =
+      module ? reinterpret_cast<DsmEntryProc>(reinterpret_cast<void*>(GetProcAddress(module.get(), "DSM_Entry")))
+             : nullptr;
   if (!entry) return false;
   Manager = {std::move(module), entry, twain2};
   return true;

@@ -27,8 +27,8 @@ void NotePressFailure(std::int32_t number, std::wstring description) {
 AcquisitionFailure LastAcquisitionFailure() { return Noted; }
 
 std::wstring RefusedCallText(TW_UINT16 dataType, TW_UINT16 message, int capability, TW_UINT16 returnCode) {
-  std::wstring text = L"TWAIN refused " + NameOr(DataTypeName(dataType), dataType) + L" " +
-                      NameOr(MessageName(message), message);
+  std::wstring text =
+      L"TWAIN refused " + NameOr(DataTypeName(dataType), dataType) + L" " + NameOr(MessageName(message), message);
   wchar_t number[48];
   if (capability >= 0) {
     std::swprintf(number, 48, L" for capability 0x%04X", static_cast<unsigned>(capability));

@@ -85,7 +85,9 @@ HGLOBAL HandOverMemory(SIZE_T bytes) {
   return memory;
 }
 
-void* LockHandedMemory(HGLOBAL memory) { return Manager.DSM_MemLock ? Manager.DSM_MemLock(memory) : GlobalLock(memory); }
+void* LockHandedMemory(HGLOBAL memory) {
+  return Manager.DSM_MemLock ? Manager.DSM_MemLock(memory) : GlobalLock(memory);
+}
 
 void UnlockHandedMemory(HGLOBAL memory) {
   if (Manager.DSM_MemUnlock)

@@ -25,9 +25,9 @@ HGLOBAL MakeTestImage(std::int32_t width, std::int32_t height, int pixelType, do
   const int colours = pixelType == 0 ? 2 : pixelType == 1 ? 256 : 0;
   const std::int64_t stride = (static_cast<std::int64_t>(bits) * width + 31) / 32 * 4;
   const std::int64_t total = sizeof(BITMAPINFOHEADER) + colours * 4 + stride * height;
-  // The largest image that a .bmp file (and the program's signed 32-bit sizes) can hold with its
-  // 14-byte file header; larger ones are refused, as a source that cannot deliver them.
-  if (BitmapFileHeaderBytes + total > 0x7FFFFFFF) return nullptr;
+  // The largest image that a .bmp file can hold with its 14-byte file header; larger ones are
+  // refused, as a source that cannot deliver them.
+  if (BitmapFileHeaderBytes + total > 0xFFFFFFFFll) return nullptr;
   HGLOBAL memory = HandOverMemory(static_cast<SIZE_T>(total));
   if (!memory) return nullptr;
   auto* block = static_cast<std::uint8_t*>(LockHandedMemory(memory));

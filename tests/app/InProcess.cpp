@@ -49,8 +49,6 @@ int TestDpi() {
   return given ? _wtoi(given) : 96;
 }
 
-int TestPixels(int twips) { return MulDiv(twips, TestDpi(), 1440); }
-
 HWND MainWindow() {
   static HWND main = [] {
     CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);

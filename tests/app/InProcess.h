@@ -12,8 +12,6 @@
 
 // The DPI the tests run at: ZEMBROLITE_DPI when tests/app/dpi.sh sets it, else 96.
 int TestDpi();
-// Twips as pixels at that DPI, as the program rounds them.
-int TestPixels(int twips);
 
 // The program's main window, shown; made at the first call.
 HWND MainWindow();

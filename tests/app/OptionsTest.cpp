@@ -79,38 +79,23 @@ Step Answer(WORD command) {
 }  // namespace
 
 // At every DPI (tests/app/dpi.sh runs it at 96, 120, 144 and 192): every caption whole, nothing
-// on top of anything else, all inside the window, each font at its points; the window modal over
-// the main window with the focus on its first box, and the colour list's three entries.
+// on top of anything else, all inside the window; the window modal over the main window with the
+// focus on its first box, the program's icon and no boxes to minimise or maximise it, and the
+// colour list's three entries. Its picture goes to the screenshots.
 TEST(OptionsDialog, WhatTheUserSeesAtTheScreensDpi) {
-  const struct {
-    int id, hundredthsOfPoints, weight;
-  } fonts[] = {{lblScanPath, 1125, 400},  {txtScanPath, 1125, 400}, {cmdPath, 975, 700},
-               {Label1, 1125, 400},       {txtDPI, 1125, 400},      {lblColorType, 1125, 400},
-               {cboColorType, 975, 400},  {chkScanUI, 1125, 400},   {chkScannerArray, 1125, 400},
-               {txtScanArray, 1125, 400}, {cmdSrc, 975, 700},       {cmdSource, 1125, 400},
-               {cmdOK, 1125, 700},        {cmdCancel, 1125, 700}};
-  std::vector<std::wstring> faults, seenFonts, expectedFonts;
+  std::vector<std::wstring> faults;
   std::wstring window, entries;
-  for (const auto& font : fonts)
-    expectedFonts.push_back(std::to_wstring(font.id) + L" Tahoma " +
-                            std::to_wstring(-MulDiv(font.hundredthsOfPoints, TestDpi(), 7200)) + L" " +
-                            std::to_wstring(font.weight));
+  bool pictured = false;
   UseSettings(BothOff);
   RunOptionsDialog({Do([&](HWND dialog) {
                       faults = LayoutFaults(dialog);
-                      for (const auto& font : fonts) {
-                        const FontFacts facts = FontOf(Item(dialog, font.id));
-                        seenFonts.push_back(std::to_wstring(font.id) + L" " + facts.face + L" " +
-                                            std::to_wstring(facts.height) + L" " + std::to_wstring(facts.weight));
-                      }
                       ICONINFO icon = {};
                       BITMAP picture = {};
                       GetIconInfo(reinterpret_cast<HICON>(SendMessageW(dialog, WM_GETICON, ICON_BIG, 0)), &icon);
                       GetObjectW(icon.hbmColor, sizeof picture, &picture);
                       const bool boxes = GetWindowLongW(dialog, GWL_STYLE) & (WS_MINIMIZEBOX | WS_MAXIMIZEBOX);
                       const bool modal = GetWindow(dialog, GW_OWNER) == MainWindow() && !IsWindowEnabled(MainWindow());
-                      window = L"font " + std::to_wstring(FontOf(dialog).height) + L" focus " +
-                               std::to_wstring(GetDlgCtrlID(GetFocus())) + L" icon " +
+                      window = L"focus " + std::to_wstring(GetDlgCtrlID(GetFocus())) + L" icon " +
                                std::to_wstring(picture.bmWidth) + (boxes ? L" boxes" : L"") + (modal ? L" modal" : L"");
                       HWND list = Item(dialog, cboColorType);
                       for (int i = 0; i < SendMessageW(list, CB_GETCOUNT, 0, 0); ++i) {
@@ -120,14 +105,13 @@ TEST(OptionsDialog, WhatTheUserSeesAtTheScreensDpi) {
                       }
                       if ((GetWindowLongW(list, GWL_STYLE) & 3) == CBS_DROPDOWNLIST) entries += L"(no typed text)";
                       CreateDirectoryW((TestExeFolder() + L"\\..\\screenshots").c_str(), nullptr);
-                      SaveWindowPicture(dialog, TestExeFolder() + L"\\..\\screenshots\\options-dialog.bmp");
+                      pictured = SaveWindowPicture(dialog, TestExeFolder() + L"\\..\\screenshots\\options-dialog.bmp");
                     }),
                     Press(cmdCancel)});
   EXPECT_EQ(faults, std::vector<std::wstring>());
-  EXPECT_EQ(seenFonts, expectedFonts);
-  EXPECT_EQ(window, L"font " + std::to_wstring(-MulDiv(1200, TestDpi(), 7200)) + L" focus " +
-                        std::to_wstring(chkScanUI) + L" icon 32 modal");
+  EXPECT_EQ(window, L"focus " + std::to_wstring(chkScanUI) + L" icon 32 modal");
   EXPECT_EQ(entries, L"BW GREY RGB (no typed text)");
+  EXPECT_TRUE(pictured);
   EXPECT_TRUE(IsWindowEnabled(MainWindow()));
 }
 
@@ -155,7 +139,11 @@ TEST(OptionsDialog, Behaviours) {
        {Shows(L"ui=0 ext=0 on:1100 C:\\Scans\\|300|C:\\Tools\\scan.exe|1"), Press(cmdCancel)},
        "",
        ""},
-      {"each flag from its own box", BothOff, {Press(chkScanUI), Press(cmdOK)}, "IsArray=0\r\n", ""},
+      {"each flag from its own box",
+       BothOff,
+       {Press(chkScanUI), Press(cmdOK)},
+       "IsArray=0\r\nScanPath=C:\\Tools\\scan.exe\r\nScanUI=True",
+       ""},
       {"each box switches its own two controls; a disabled one is still saved",
        BothOn,
        {Shows(L"ui=1 ext=1 on:0011 C:\\Scans\\|150|C:\\Tools\\scan.exe|0"), Press(chkScanUI),
@@ -192,19 +180,6 @@ TEST(OptionsDialog, Behaviours) {
         [](HWND d) { return IsWindow(d) && PostMessageW(d, WM_SYSCOMMAND, SC_CLOSE, 0); }},
        "",
        ""},
-      {"Enter on Cancel",
-       BothOff,
-       {Do([](HWND d) {
-         SendMessageW(d, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(Item(d, cmdCancel)), TRUE);
-         PostMessageW(Item(d, cmdCancel), WM_KEYDOWN, VK_RETURN, 0);
-       })},
-       "",
-       ""},
-      {"folder browser cancelled without a stored folder",
-       "-",
-       {Opens(cmdPath), Answer(IDCANCEL), Holds(txtScanPath, L"\\"), Press(cmdCancel)},
-       "",
-       ""},
       {"program picker cancelled, then confirmed",
        BothOn,
        {Opens(cmdSrc), Answer(IDCANCEL), Holds(txtScanArray, L"C:\\Tools\\scan.exe"), Opens(cmdSrc), Do([&](HWND d) {
@@ -212,11 +187,6 @@ TEST(OptionsDialog, Behaviours) {
         }),
         Answer(IDOK), Do([&](HWND d) { EXPECT_EQ(lstrcmpiW(Text(d, txtScanArray).c_str(), program.c_str()), 0); }),
         Press(cmdCancel)},
-       "",
-       ""},
-      {"the manager's list of sources, cancelled",
-       BothOff,
-       {Opens(cmdSource), Answer(IDCANCEL), Press(cmdCancel)},
        "",
        ""},
       // The browser opens on the desktop; confirming it chooses the desktop's folder, at once.

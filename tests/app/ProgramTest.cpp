@@ -2,9 +2,8 @@
 // what it leaves in its folder, and the files' resources. Its presses are the table of presses'.
 #include <gtest/gtest.h>
 
-#include <cwchar>
+#include <cstdio>
 
-#include "../../app/LastChance.h"
 #include "../../app/resource.h"
 #include "../../options/fOptionsControls.h"
 #include "../unit/TestFolders.h"
@@ -66,80 +65,33 @@ TEST(Program, SecondCopyShowsNothingTouchesNothingAndEnds) {
   EXPECT_FALSE(first.ended(0));
 }
 
-// The version blocks of the three shipped files and the program's manifest, read from the files
-// themselves (the icon and the button's picture are the main window's tests').
-TEST(Program, ResourcesOfTheShippedFiles) {
-  const std::pair<const wchar_t*, const wchar_t*> files[] = {
-      {L"Zembrolite.exe", L"Qorv|Zembrolite scan station|Zembrolite|Zembrolite|Zembrolite.exe|1.00|1.00"},
-      {L"ImageNameProvider.dll",
-       L"Qorv|Zembrolite image name provider|Zembrolite|ImageNameProvider|ImageNameProvider.dll|1.0.0|1.0.0"},
-      {L"VirtualScanner.ds",
-       L"Qorv|Zembrolite virtual scanner (TWAIN data source)|Zembrolite|VirtualScanner|VirtualScanner.ds|1.0.0|1.0.0"},
-  };
-  for (const auto& file : files) {
-    SCOPED_TRACE(std::string(file.first, file.first + std::wcslen(file.first)));
-    const std::wstring path = TestExeFolder() + L"\\..\\bin\\" + file.first;
+// Each shipped file's version block names the file itself and carries the project's version; the
+// program's manifest asks for no elevation and for the DPI of each monitor.
+TEST(Program, ShippedFilesNameThemselvesWithTheProjectsVersion) {
+  unsigned major = 0, minor = 0, patch = 0;
+  std::sscanf(ZEMBROLITE_VERSION, "%u.%u.%u", &major, &minor, &patch);
+  for (const std::wstring name : {L"Zembrolite.exe", L"ImageNameProvider.dll", L"VirtualScanner.ds"}) {
+    SCOPED_TRACE(std::string(name.begin(), name.end()));
+    const std::wstring path = TestExeFolder() + L"\\..\\bin\\" + name;
     DWORD ignored = 0;
     std::vector<BYTE> block(GetFileVersionInfoSizeW(path.c_str(), &ignored));
     ASSERT_TRUE(!block.empty() && GetFileVersionInfoW(path.c_str(), 0, static_cast<DWORD>(block.size()), block.data()));
-    auto value = [&](const std::wstring& name) {
-      void* found = nullptr;
-      UINT length = 0;
-      return VerQueryValueW(block.data(), name.c_str(), &found, &length) ? found : nullptr;
-    };
-    std::wstring strings;
-    for (const wchar_t* name : {L"CompanyName", L"FileDescription", L"ProductName", L"InternalName",
-                                L"OriginalFilename", L"FileVersion", L"ProductVersion"}) {
-      const auto* text = static_cast<const wchar_t*>(value(std::wstring(L"\\StringFileInfo\\040704B0\\") + name));
-      strings += (strings.empty() ? L"" : L"|") + std::wstring(text ? text : L"<missing>");
-    }
-    EXPECT_EQ(strings, file.second);
-    const auto* fixed = static_cast<const VS_FIXEDFILEINFO*>(value(L"\\"));
-    const auto* translation = static_cast<const WORD*>(value(L"\\VarFileInfo\\Translation"));
-    ASSERT_TRUE(fixed && translation);
-    EXPECT_EQ(std::vector<DWORD>({fixed->dwFileVersionMS, fixed->dwFileVersionLS, fixed->dwProductVersionMS,
-                                  translation[0], translation[1]}),
-              std::vector<DWORD>({0x10000, 0, 0x10000, 0x0407, 1200}));
+    void* found = nullptr;
+    UINT length = 0;
+    ASSERT_TRUE(VerQueryValueW(block.data(), L"\\StringFileInfo\\040704B0\\OriginalFilename", &found, &length));
+    EXPECT_EQ(static_cast<const wchar_t*>(found), name);
+    ASSERT_TRUE(VerQueryValueW(block.data(), L"\\", &found, &length));
+    const auto* fixed = static_cast<const VS_FIXEDFILEINFO*>(found);
+    EXPECT_EQ(std::vector<DWORD>({fixed->dwFileVersionMS, fixed->dwFileVersionLS}),
+              std::vector<DWORD>({major << 16 | minor, patch << 16}));
   }
-
-  HMODULE module =
+  HMODULE program =
       LoadLibraryExW((TestExeFolder() + L"\\..\\bin\\Zembrolite.exe").c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
-  ASSERT_NE(module, nullptr);
-  auto resource = [&](int id, int type) {
-    HRSRC found = FindResourceW(module, MAKEINTRESOURCEW(id), MAKEINTRESOURCEW(type));
-    const auto* bytes = found ? static_cast<const char*>(LockResource(LoadResource(module, found))) : nullptr;
-    return bytes ? std::string(bytes, SizeofResource(module, found)) : std::string();
-  };
-  // No elevation and no file virtualization, themed controls, Windows 7 to 11, the DPI of each
-  // monitor (the system's where Windows offers no more).
-  const std::string manifest = resource(1, 24);
-  for (const char* part : {"level=\"asInvoker\"", "name=\"Microsoft.Windows.Common-Controls\" version=\"6.0.0.0\"",
-                           "{35138b9a-5d96-4fbd-8e2d-a2440225f93a}", "{8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a}",
-                           ">true</dpiAware>", ">PerMonitorV2, system</dpiAwareness>"})
+  HRSRC found = FindResourceW(program, MAKEINTRESOURCEW(1), MAKEINTRESOURCEW(24));
+  ASSERT_NE(found, nullptr);
+  const std::string manifest(static_cast<const char*>(LockResource(LoadResource(program, found))),
+                             SizeofResource(program, found));
+  for (const char* part : {"level=\"asInvoker\"", "PerMonitorV2"})
     EXPECT_NE(manifest.find(part), std::string::npos) << part;
-  FreeLibrary(module);
-}
-
-namespace {
-
-std::wstring RegisteredLine;
-DWORD RegisteredFlags = 0;
-
-HRESULT WINAPI RecordRegistration(PCWSTR commandLine, DWORD flags) {
-  RegisteredLine = commandLine;
-  RegisteredFlags = flags;
-  return S_OK;
-}
-
-}  // namespace
-
-// Wine restarts nothing: what the program asks of Windows, and how it knows the restarted run.
-TEST(Program, AsksWindowsToRestartItAfterACrashOrAHang) {
-  ReplaceRestartRegistrationForTesting(RecordRegistration);
-  RegisterForRestart();
-  ReplaceRestartRegistrationForTesting(nullptr);
-  EXPECT_EQ(RegisteredLine, L"/restarted");
-  EXPECT_EQ(RegisteredFlags, static_cast<DWORD>(RESTART_NO_PATCH | RESTART_NO_REBOOT));
-  EXPECT_TRUE(StartedAsRestart((L"\"C:\\Program Files (x86)\\Zembrolite\\Zembrolite.exe\" " + RegisteredLine).c_str()));
-  EXPECT_FALSE(StartedAsRestart(L"\"C:\\Zembrolite /restarted\\Zembrolite.exe\""));
+  FreeLibrary(program);
 }

@@ -1,7 +1,6 @@
 // The tests' stand-in for the image name provider: the release provider's plumbing with an
 // answer that tests script through values under HKCU\Software\Zembrolite\Tests\NameProvider:
 //   Text (string)   answer this text
-//   Number (DWORD)  answer this number (a VT_I4)
 //   Fail (DWORD)    fail with this HRESULT, reported as an automation exception
 // With none of them set it answers as the release provider does.
 #include <windows.h>
@@ -25,14 +24,6 @@ HRESULT AnswerNextName(VARIANT* result, EXCEPINFO* exception) {
   DWORD value = 0;
   wchar_t text[1024] = L"";
   if (ReadValue(L"Fail", REG_DWORD, &value, sizeof value)) return AnswerFailure(static_cast<HRESULT>(value), exception);
-  if (ReadValue(L"Number", REG_DWORD, &value, sizeof value)) {
-    if (result) {
-      VariantInit(result);
-      result->vt = VT_I4;
-      result->lVal = static_cast<LONG>(value);
-    }
-    return S_OK;
-  }
   if (ReadValue(L"Text", REG_SZ, text, sizeof text)) return AnswerText(result, text);
   return AnswerText(result, NextStationName(StationSetup()));
 }

@@ -66,9 +66,15 @@ check_tables() {
   ((characteristics & 0x20)) || fail "$msi: the program is not large-address-aware"
   rm -rf "$unpacked"
 }
-for msi in "$ZEMBROLITE_BUILD"/Zembrolite-*-x86.msi "$ZEMBROLITE_BUILD"/x64/Zembrolite-*-x64.msi; do
+editions=("$ZEMBROLITE_BUILD"/Zembrolite-*-x86.msi "$ZEMBROLITE_BUILD"/x64/Zembrolite-*-x64.msi)
+for msi in "${editions[@]}"; do
   check_tables "$msi"
 done
+# Installed side by side, the editions share the 32-bit manager's component alone: each keeps and
+# removes its own files.
+codes() { msiinfo export "$1" Component | tr -d '\r' | tail -n +4 | cut -f2 | sort; }
+shared=$(comm -12 <(codes "${editions[0]}") <(codes "${editions[1]}"))
+[ "$shared" = "$(manager_components "${editions[0]}" | cut -d' ' -f1)" ] || fail "the editions share components $shared"
 
 # A package signed, with a certificate made here and thrown away after.
 openssl req -x509 -newkey rsa:2048 -nodes -days 2 -subj "/CN=Zembrolite test signing" \

@@ -87,7 +87,7 @@ check "install x64: the package silently, with the scanner feature" install_pack
 check "install x64: the files in Program Files\\Zembrolite, the shortcut, the source in twain_64, both managers, the provider's class in the 64-bit view" \
   files_of_x64
 tests64='C:\tests\app64\app_tests.exe'
-colours='Managers/PressesThrough.FixedSettingsInEachColourTypeWithConsecutiveNames/Twain2Manager'
+colours='Managers/PressesThrough.FixedSettingsInEachColourType/Twain2Manager'
 check "installed x64 program: $colours" installed_case 'C:\Program Files\Zembrolite' "$tests64" "$colours"
 
 # The x64 package goes; the 32-bit manager, which the x86 package deployed too, stays for the

@@ -45,8 +45,6 @@ void ProviderAnswersText(const std::wstring& text) {
   SetProviderValue(L"Text", REG_SZ, text.c_str(), static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t)));
 }
 
-void ProviderAnswersNumber(DWORD number) { SetProviderValue(L"Number", REG_DWORD, &number, sizeof number); }
-
 void ProviderFails(HRESULT failure) {
   const DWORD value = static_cast<DWORD>(failure);
   SetProviderValue(L"Fail", REG_DWORD, &value, sizeof value);

@@ -15,8 +15,7 @@ std::string ScannerCallLog();
 void ResetScanner();
 void RemoveScannerControl();
 
-// The provider answers this text, this number, or fails with this HRESULT, until cleared.
+// The provider answers this text, or fails with this HRESULT, until cleared.
 void ProviderAnswersText(const std::wstring& text);
-void ProviderAnswersNumber(DWORD number);
 void ProviderFails(HRESULT failure);
 void ClearProviderAnswers();

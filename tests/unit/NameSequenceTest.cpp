@@ -80,10 +80,4 @@ TEST(NameSequence, RecordReadsBackOnlyAsWritten) {
   }
 }
 
-TEST(NameSequence, LockNameIgnoresCaseOfTheFolder) {
-  EXPECT_EQ(SequenceLockName(L"C:\\ProgramData\\Zembrolite"), SequenceLockName(L"c:\\programdata\\ZEMBROLITE"));
-  EXPECT_NE(SequenceLockName(L"C:\\ProgramData\\Zembrolite"), SequenceLockName(L"C:\\ProgramData\\Other"));
-  EXPECT_EQ(SequenceLockName(L"C:\\A").rfind(L"Global\\", 0), 0u);
-}
-
 }  // namespace

@@ -71,8 +71,3 @@ TEST(NumberText, TruthWordsAndNumbers) {
         << std::string(c.text, c.text + std::wcslen(c.text));
   }
 }
-
-TEST(ValueText, StoredForms) {
-  EXPECT_EQ(Int16ToText(-32768) + L" " + Int16ToText(300), L"-32768 300");
-  EXPECT_EQ(TruthToText(-1) + TruthToText(1) + TruthToText(0), L"TrueTrueFalse");
-}

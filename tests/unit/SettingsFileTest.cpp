@@ -55,6 +55,8 @@ TEST_F(SettingsFileTest, WhatEachFileLoadsAndLogs) {
        "[^\n]* 13 +Type mismatch +LoadConfig\r\n"},
       {"bad flags", FileWith("200", "yes", "maybe"), "C:\\Scans\\|200|GREY|0|C:\\Tools\\scan.exe|0",
        "([^\n]* 13 +Type mismatch +LoadConfig\r\n){2}"},
+      {"DPI beyond 16 bits", FileWith("70000", "0", "False"), "C:\\Scans\\|300|GREY|0|C:\\Tools\\scan.exe|0",
+       "[^\n]* 6 +Overflow +LoadConfig\r\n"},
       {"empty value is empty, not the default", "[Scanner]\r\nColorType=\r\n", "|300||0||0", ""},
       {"long value cut to 255", "[Path]\r\nPath=" + std::string(300, 'f') + "\r\n",
        std::string(255, 'f') + "|300|RGB|0||0", ""},
@@ -94,5 +96,4 @@ TEST_F(SettingsFileTest, SaveWritesTheKeysInOrderKeepsOtherContentAndReadsBack) 
   CloseHandle(held);
   EXPECT_EQ(ReadFileBytes(iniPath), "[Other]\r\nKeep=me\r\n" + text);
   EXPECT_EQ(LogText(), "");
-  EXPECT_EQ(SettingsFilePath(), TestExeFolder() + L"\\Settings.ini");
 }

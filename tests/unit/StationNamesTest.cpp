@@ -1,5 +1,5 @@
-// The station's name sequence on disk under Wine: a record shared by threads and programs,
-// started afresh when damaged or missing, names that cannot collide when it cannot be kept.
+// The station's name sequence on disk under Wine: a record shared by threads and programs, names
+// that cannot collide when it cannot be kept.
 #include "../../namer/StationNames.h"
 
 #include <gtest/gtest.h>
@@ -62,26 +62,6 @@ TEST_F(StationNamesTest, ProgramsAndThreadsAskingAtOnceShareOneSequence) {
       numbers.insert(match[2].str());
     }
   EXPECT_EQ(numbers.size(), 15000u) << "a number was issued twice, or a program's names are missing";
-}
-
-TEST_F(StationNamesTest, DamagedOrMissingRecordStartsANewSequence) {
-  const struct {
-    const char* what;
-    void (*spoil)(const std::wstring& record);
-  } rows[] = {
-      {"damaged", [](const std::wstring& record) { WriteFileBytes(record, "Zembrolite name sequence 1\r\nSeq"); }},
-      {"missing", [](const std::wstring& record) { DeleteFileW(record.c_str()); }},
-  };
-  std::set<std::wstring> names{NextStationName(setup), NextStationName(setup)};
-  for (const auto& row : rows) {
-    SCOPED_TRACE(row.what);
-    const std::wstring before = NextStationName(setup);
-    row.spoil(SequenceRecordPath(setup.storeFolder));
-    const std::wstring after = NextStationName(setup);
-    EXPECT_NE(SequenceOf(after), SequenceOf(before));
-    EXPECT_EQ(after.substr(after.size() - 5), L"-0001");
-    EXPECT_TRUE(names.insert(before).second && names.insert(after).second);
-  }
 }
 
 // A program that ended while holding the lock leaves it abandoned: the next asker still takes it,
