@@ -46,7 +46,11 @@ bool WriteAll(HANDLE file, const std::uint8_t* data, size_t length) {
   while (length > 0) {
     const DWORD piece = length > WriteChunkBytes ? WriteChunkBytes : static_cast<DWORD>(length);
     DWORD written = 0;
-    if (!WriteFile(file, data, piece, &written, nullptr) || written != piece) return false;
+    if (!WriteFile(file, data, piece, &written, nullptr)) return false;
+    if (written != piece) {
+      SetLastError(ERROR_DISK_FULL);  // a write that stops short has met the end of the disk
+      return false;
+    }
     data += piece;
     length -= piece;
   }
