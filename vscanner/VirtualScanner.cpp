@@ -1,7 +1,9 @@
-// Zembrolite Virtual Scanner: a TWAIN data source for development and tests. It answers the
-// identity, open and close, the one-value capabilities that Zembrolite negotiates and the image
-// layout, clipping a frame to its flatbed of PhysicalWidth x PhysicalHeight inches, and delivers
-// a test pattern through a native transfer, with or without its own small dialog.
+// Zembrolite Virtual Scanner: a TWAIN 2.x data source for development and tests, which works with
+// a 1.x manager too. It answers the identity, open and close, the one-value capabilities that
+// Zembrolite negotiates and the image layout, clipping a frame to its flatbed of PhysicalWidth x
+// PhysicalHeight inches, and delivers a test pattern through a native transfer, with or without
+// its own small dialog. What it hands over goes through the 2.x manager's memory functions when it
+// has them (HandedMemory.h).
 // Tests steer it through its control file (see ScannerControl.h).
 #include <windows.h>
 
@@ -276,9 +278,8 @@ TW_UINT16 IdentityCall(TW_IDENTITY* origin, TW_UINT16 message, TW_IDENTITY& iden
 // Tells the application, through the manager that loaded this source, that an image is ready
 // or that the source wants to be closed.
 void Notify(TW_UINT16 message) {
-  HMODULE manager = GetModuleHandleA("twain_32.dll");
-  DsmEntryProc entry = ManagerEntry();
-  if (!entry && manager)
+  DsmEntryProc entry = ManagerEntry();  // the 2.x manager's; a 1.x manager is found by its name
+  if (HMODULE manager = entry ? nullptr : GetModuleHandleA("twain_32.dll"))
     entry = reinterpret_cast<DsmEntryProc>(reinterpret_cast<void*>(GetProcAddress(manager, "DSM_Entry")));
   LogCall(std::string("notify ") + (message == MSG_XFERREADY ? "XFERREADY" : "CLOSEDSREQ"));
   if (message == MSG_XFERREADY) Source.state = State::TransferReady;
