@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <regex>
+#include <sstream>
 
 #include "../../app/resource.h"
 #include "../../options/fOptionsControls.h"
@@ -34,9 +35,8 @@ std::vector<std::string> CallsOfThePress(const std::string& log) {
   std::vector<std::string> calls;
   const std::regex call(R"(^(\w+\.\w+)(?: cap=([0-9A-F]{4}))?.* -> \d+\r?$)");
   std::smatch found;
-  for (size_t at = 0, end; at < log.size(); at = end + 1) {
-    end = std::min(log.find('\n', at), log.size());
-    const std::string line = log.substr(at, end - at);
+  std::istringstream lines(log);
+  for (std::string line; std::getline(lines, line);) {
     if (!std::regex_match(line, found, call) || found[1] == "IDENTITY.GET" || found[1] == "STATUS.GET") continue;
     calls.push_back(found[1].str() + (found[2].matched ? "." + found[2].str() : ""));
   }
@@ -459,6 +459,5 @@ TEST_F(Presses, PressWithoutAManagerFor64BitProgramsSaysItIsNotInstalled) {
       ErrorLog(), std::regex("^[^\r\n]+ \\d+ +The TWAIN manager for 64-bit programs \\(TWAINDSM\\.dll\\) is not "
                              "installed\\. +Main_cmdZadudUVur_Click\r\n$")))
       << ErrorLog();
-  EXPECT_EQ(Listing(), before);
 }
 #endif
