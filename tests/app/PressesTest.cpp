@@ -251,7 +251,8 @@ TEST_P(PressesThrough, SourceDialogClosedGivesNoImageAndScanGivesOne) {
 }
 
 // Each source call of a good press refused in turn, as the scanner's call log shows them: the
-// press saves nothing, keeps the earlier image and adds no file, leaves no hidden window, and
+// press saves nothing, keeps the earlier image and adds no file, leaves the source disabled
+// once it was enabled and no hidden window, and
 // logs one line that names the call; the next press works, and the scanner has had every
 // container and image it handed over freed (through the 2.x manager's own free where that is
 // the manager). A refused colour bit depth is no failure: the source keeps its own.
@@ -289,6 +290,8 @@ TEST_P(PressesThrough, EachRefusedCallEndsThePressCleanlyAndTheNextWorks) {
       EXPECT_EQ(Listing(), before);
       EXPECT_TRUE(ReadFileBytes(image) == "the earlier image") << "the earlier image was replaced";
     }
+    const std::string source = ScannerCallLog();
+    EXPECT_NE(source.find("DISABLEDS", source.rfind("ENABLEDS -> 0")), std::string::npos) << "left enabled";
     for (HWND left : program.windows()) EXPECT_NE(WindowTitle(left), L"TWAIN_MSG_WINDOW") << "the hidden window";
     ResetScanner();
     WriteFileBytes(image, "the earlier image");
