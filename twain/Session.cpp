@@ -43,13 +43,16 @@ TW_UINT16 CallManager(TW_UINT16 dataType, TW_UINT16 message, TW_MEMREF data) {
 
 // A manager that answers as a 2.x one hands out its memory functions, which every container and
 // image of this connection then goes through. Should it not, global memory serves, as it is what
-// the manager's functions give on Windows.
+// the manager's functions give on Windows, and the press goes on.
 void TakeManagerMemory() {
   UseManagerMemory(nullptr);
   if (!(AppIdentity.SupportedGroups & DF_DSM2)) return;
   TW_ENTRYPOINT entry = {};
   entry.Size = sizeof entry;
-  if (CallManager(DAT_ENTRYPOINT, MSG_GET, &entry) == TWRC_SUCCESS) UseManagerMemory(&entry);
+  if (CallManager(DAT_ENTRYPOINT, MSG_GET, &entry) == TWRC_SUCCESS)
+    UseManagerMemory(&entry);
+  else
+    ForgetPressFailure();
 }
 
 }  // namespace
