@@ -60,7 +60,7 @@ export ZEMBROLITE_SHARED_OUTPUT='C:\scans\' ZEMBROLITE_TIMEOUT_SCALE=${ZEMBROLIT
 installed_case() {  # installed_case <program's folder> <test program> <case>
   ZEMBROLITE_INSTALLED=$1 timeout 1200 wine "$2" --gtest_filter="$3" </dev/null 2>&1 | tr -d '\r' >>/job/installed.log
   # What a case that timed out left running (the guest has no pkill).
-  for pid in $(grep -l Zembrolite.exe /proc/[0-9]*/cmdline 2>/dev/null | cut -d/ -f3); do kill "$pid"; done
+  for pid in $(grep -l Zembrolite.exe /proc/[0-9]*/cmdline 2>/dev/null | cut -d/ -f3); do kill "$pid" 2>/dev/null; done
   grep -qF "[       OK ] $3 " /job/installed.log
 }
 # The presses of the table that the installed program shows through the manager its package
@@ -133,3 +133,4 @@ check "upgrade x86 to 1.0.1: Settings.ini, Logs and a newer manager kept" upgrad
 check "repair x86: a lost program file restored, settings, logs and the newer manager kept" repaired
 check "uninstall x86: nothing of the package left; settings, logs and images kept" uninstalled
 wineserver -k
+echo "end of the job" >>"$result"
