@@ -9,6 +9,7 @@ using TW_INT16 = std::int16_t;
 using TW_INT32 = std::int32_t;
 using TW_UINT16 = std::uint16_t;
 using TW_UINT32 = std::uint32_t;
+using TW_UINT8 = std::uint8_t;
 using TW_BOOL = std::uint16_t;
 using TW_HANDLE = void*;
 using TW_MEMREF = void*;
@@ -46,6 +47,25 @@ struct TW_IDENTITY {
 struct TW_ONEVALUE {
   TW_UINT16 ItemType;
   TW_UINT32 Item;
+};
+
+// The current value of a capability, as a source may answer MSG_GET in any of these containers.
+// The items follow the header, each as wide as its item type.
+struct TW_ENUMERATION {
+  TW_UINT16 ItemType;
+  TW_UINT32 NumItems;
+  TW_UINT32 CurrentIndex;
+  TW_UINT32 DefaultIndex;
+  TW_UINT8 ItemList[1];
+};
+
+struct TW_RANGE {
+  TW_UINT16 ItemType;
+  TW_UINT32 MinValue;
+  TW_UINT32 MaxValue;
+  TW_UINT32 StepSize;
+  TW_UINT32 DefaultValue;
+  TW_UINT32 CurrentValue;
 };
 
 struct TW_CAPABILITY {
@@ -116,6 +136,8 @@ static_assert(sizeof(TW_FRAME) == 16, "TW_FRAME layout");
 static_assert(sizeof(TW_IMAGELAYOUT) == 28, "TW_IMAGELAYOUT layout");
 static_assert(sizeof(TW_STATUS) == 4, "TW_STATUS layout");
 static_assert(sizeof(TW_PENDINGXFERS) == 6, "TW_PENDINGXFERS layout");
+static_assert(sizeof(TW_ENUMERATION) == 16, "TW_ENUMERATION layout");
+static_assert(sizeof(TW_RANGE) == 22, "TW_RANGE layout");
 // Records that hold a handle or pointer have their TWAIN sizes in a 32-bit process only.
 static_assert(sizeof(void*) != 4 || sizeof(TW_CAPABILITY) == 8, "TW_CAPABILITY layout");
 static_assert(sizeof(void*) != 4 || sizeof(TW_USERINTERFACE) == 8, "TW_USERINTERFACE layout");
@@ -184,13 +206,19 @@ constexpr TW_UINT16 TWCC_SEQERROR = 11;
 constexpr TW_UINT16 TWCC_BADDEST = 12;
 
 // Containers and item types.
+constexpr TW_UINT16 TWON_ARRAY = 3;
+constexpr TW_UINT16 TWON_ENUMERATION = 4;
 constexpr TW_UINT16 TWON_ONEVALUE = 5;
+constexpr TW_UINT16 TWON_RANGE = 6;
+constexpr TW_UINT16 TWTY_INT8 = 0;
 constexpr TW_UINT16 TWTY_INT16 = 1;
 constexpr TW_UINT16 TWTY_INT32 = 2;
+constexpr TW_UINT16 TWTY_UINT8 = 3;
 constexpr TW_UINT16 TWTY_UINT16 = 4;
 constexpr TW_UINT16 TWTY_UINT32 = 5;
 constexpr TW_UINT16 TWTY_BOOL = 6;
 constexpr TW_UINT16 TWTY_FIX32 = 7;
+constexpr TW_UINT16 TWTY_FRAME = 8;
 
 // Capabilities.
 constexpr TW_UINT16 CAP_XFERCOUNT = 0x0001;
