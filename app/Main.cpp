@@ -132,6 +132,8 @@ void CloseEveryWindow(HWND window) {
     return;
   }
   CloseOptionsDialog();
+  // A source that refused to close after an earlier press is asked once more, in TWAIN's order.
+  UnwindSession(TwainState::ManagerLoaded);
   DestroyWindow(window);
 }
 

@@ -9,25 +9,14 @@
 
 namespace {
 
-// Closes the source and the manager on every way out once the manager is open, unless the
-// success road has closed them already.
-class OpenConnection {
+// Takes the session down from whatever state a press leaves it in, on every way out; on the good
+// road it is already down.
+class SessionCloser {
  public:
-  OpenConnection() = default;
-  ~OpenConnection() {
-    if (open_) {
-      CloseSource();
-      CloseSourceManager();
-    }
-  }
-  OpenConnection(const OpenConnection&) = delete;
-  OpenConnection& operator=(const OpenConnection&) = delete;
-
-  void opened() { open_ = true; }
-  void closed() { open_ = false; }
-
- private:
-  bool open_ = false;
+  SessionCloser() = default;
+  ~SessionCloser() { UnwindSession(TwainState::ManagerLoaded); }
+  SessionCloser(const SessionCloser&) = delete;
+  SessionCloser& operator=(const SessionCloser&) = delete;
 };
 
 bool IsZero(float value) { return std::isnan(value) || value == 0.0f; }
@@ -57,14 +46,13 @@ template <typename Negotiate>
 std::int32_t Acquire(bool showUI, const std::wstring& path, Negotiate negotiate) {
   ClearTransferCancel();
   ForgetPressFailure();
-  bool noneAsked = false;  // the source's dialog closed without a scan, or the program closing
+  bool noneAsked = false;  // the source's dialog closed without a scan, a cancel, or the program closing
   // Declared in this order so that, on a failure, the image is freed before the source and
   // the manager are closed.
-  OpenConnection connection;
+  SessionCloser closer;
   UniqueTwainMemory image;
   const std::int32_t status = Guarded([&] {
     if (OpenSourceManager() != 0) return 1;
-    connection.opened();
     if (OpenDefaultSource() != 0) return 1;
     if (!negotiate()) return 1;
     HGLOBAL received = nullptr;
@@ -73,7 +61,6 @@ std::int32_t Acquire(bool showUI, const std::wstring& path, Negotiate negotiate)
     if (transferred != 0) return 1;
     if (CloseSource() != 0) return 1;
     if (CloseSourceManager() != 0) return 1;
-    connection.closed();
     // Closing the program during the acquisition throws the image away.
     noneAsked = TransferCancelRequested() || !image;
     if (noneAsked) return 1;

@@ -1,7 +1,9 @@
-// One-value capabilities and the scan frame. Every container lives within one call.
+// Capabilities set as one value and read in any container that holds a current value, and the scan
+// frame. Every container lives within one call.
 #include <cstring>
 #include <cwchar>
 
+#include "CapabilityContainer.h"
 #include "Dsm.h"
 #include "Guarded.h"
 #include "PressFailure.h"
@@ -48,34 +50,19 @@ bool ItemFor(std::int32_t itemType, const CapabilityValue& value, TW_UINT32& ite
   }
 }
 
-// The value that a one-value container of this type holds; false for a type not handled.
-bool ValueFrom(TW_UINT16 itemType, TW_UINT32 item, CapabilityValue& value) {
-  switch (itemType) {
+// The value of an item of a type that ReadCurrentItem reads.
+CapabilityValue ValueFrom(const CurrentItem& current) {
+  switch (current.itemType) {
     case TWTY_INT16:
-      value = static_cast<std::int16_t>(static_cast<std::uint16_t>(item & 0xFFFFu));
-      return true;
-    case TWTY_UINT16:
-    case TWTY_BOOL:
-      value = LongFromUInt16(static_cast<TW_UINT16>(item & 0xFFFFu));
-      return true;
+      return static_cast<std::int16_t>(static_cast<std::uint16_t>(current.item & 0xFFFFu));
     case TWTY_FIX32:
-      value = FloatFromFix32(Fix32FromItem(item));
-      return true;
-    default:
-      return false;
+      return FloatFromFix32(Fix32FromItem(current.item));
+    default:  // TWTY_UINT16, TWTY_BOOL
+      return LongFromUInt16(static_cast<TW_UINT16>(current.item & 0xFFFFu));
   }
 }
 
 bool FitsInt16(std::int32_t number) { return number >= -32768 && number <= 32767; }
-
-std::int32_t Unreadable(TW_UINT16 capability) {
-  wchar_t text[112];
-  swprintf(text, 112,
-           L"The source answered DAT_CAPABILITY MSG_GET for capability 0x%04X without a one-value container.",
-           static_cast<unsigned>(capability));
-  NotePressFailure(1, text);
-  return 1;
-}
 
 }  // namespace
 
@@ -107,13 +94,19 @@ std::int32_t GetCapability(std::int32_t capability, CapabilityValue& value) {
 
     // The source allocated the container; it is ours to free from here, whatever it holds.
     UniqueTwainMemory container(static_cast<HGLOBAL>(record.hContainer));
-    TW_ONEVALUE oneValue = {};
+    CurrentItem current;
+    ContainerReading reading = ContainerReading::Malformed;
     {
       TwainMemoryLock lock(container.get());
-      if (!lock.get() || GlobalSize(container.get()) < sizeof(TW_ONEVALUE)) return Unreadable(record.Cap);
-      std::memcpy(&oneValue, lock.get(), sizeof oneValue);
+      if (lock.get())
+        reading = ReadCurrentItem(record.ConType, static_cast<const std::uint8_t*>(lock.get()),
+                                  GlobalSize(container.get()), current);
     }
-    ValueFrom(oneValue.ItemType, oneValue.Item, value);  // an unhandled type leaves the value as it was
+    if (reading != ContainerReading::Read) {
+      NotePressFailure(1, UnreadableAnswerText(record.Cap, reading, record.ConType, current.itemType));
+      return 1;
+    }
+    value = ValueFrom(current);
     return 0;
   });
 }

@@ -15,6 +15,7 @@ struct LoadedManager {
 };
 // Loaded once and kept for the rest of the run, as a manager expects.
 LoadedManager Manager;
+TwainState State = TwainState::PreSession;
 
 std::wstring InFolder(UINT(WINAPI* folderOf)(LPWSTR, UINT), const wchar_t* name) {
   wchar_t folder[MAX_PATH];
@@ -34,6 +35,7 @@ bool Load(const std::wstring& path, bool twain2) {
              : nullptr;
   if (!entry) return false;
   Manager = {std::move(module), entry, twain2};
+  State = TwainState::ManagerLoaded;
   return true;
 }
 
@@ -52,9 +54,21 @@ DsmEntryProc LoadedEntry() {
   return nullptr;
 }
 
-// Return codes that end what the caller asked for; the others report success or an event.
+// Return codes that end what the caller asked for; the others report success or an event. A
+// transfer cancelled in the source's own window is the operator's choice.
 bool IsRefusal(TW_UINT16 dataType, TW_UINT16 answer) {
+  if (dataType == DAT_IMAGENATIVEXFER && answer == TWRC_CANCEL) return false;
   return dataType != DAT_EVENT && answer != TWRC_SUCCESS && answer != TWRC_CHECKSTATUS && answer != TWRC_XFERDONE;
+}
+
+TwainCallOutcome OutcomeOf(TW_UINT16 dataType, TW_UINT16 message, TW_UINT16 answer, TW_MEMREF data) {
+  TwainCallOutcome outcome;
+  outcome.dataType = dataType;
+  outcome.message = message;
+  outcome.returnCode = answer;
+  if (data && dataType == DAT_PENDINGXFERS) outcome.pendingCount = static_cast<TW_PENDINGXFERS*>(data)->Count;
+  if (data && dataType == DAT_EVENT) outcome.notification = static_cast<TW_EVENT*>(data)->TWMessage;
+  return outcome;
 }
 
 }  // namespace
@@ -71,6 +85,8 @@ std::wstring Twain1ManagerPath() {
 
 bool ManagerIsTwain2() { return LoadedEntry() && Manager.twain2; }
 
+TwainState SessionState() { return State; }
+
 TW_UINT16 CallDsm(TW_IDENTITY* origin, TW_IDENTITY* destination, TW_UINT32 dataGroup, TW_UINT16 dataType,
                   TW_UINT16 message, TW_MEMREF data) {
   const DsmEntryProc entry = LoadedEntry();
@@ -80,6 +96,7 @@ TW_UINT16 CallDsm(TW_IDENTITY* origin, TW_IDENTITY* destination, TW_UINT32 dataG
     SourceCallScope watched(dataType, message, data);
     answer = entry(origin, destination, dataGroup, dataType, message, data);
   }
+  State = StateAfter(State, OutcomeOf(dataType, message, answer, data));
   if (IsRefusal(dataType, answer)) {
     const int capability = dataType == DAT_CAPABILITY && data ? static_cast<TW_CAPABILITY*>(data)->Cap : -1;
     NotePressFailure(answer, RefusedCallText(dataType, message, capability, answer));

@@ -10,6 +10,7 @@
 
 #include <string>
 
+#include "TwainStates.h"
 #include "TwainTypes.h"
 
 // Calls the manager, loaded at the first call (and tried again at the next call after a load that
@@ -17,6 +18,9 @@
 // press's failure.
 TW_UINT16 CallDsm(TW_IDENTITY* origin, TW_IDENTITY* destination, TW_UINT32 dataGroup, TW_UINT16 dataType,
                   TW_UINT16 message, TW_MEMREF data);
+
+// The state that the calls so far have left the session in: every answer moves it as TWAIN says.
+TwainState SessionState();
 
 // Whether the manager in use, loaded now if it is not yet, is the 2.x one.
 bool ManagerIsTwain2();

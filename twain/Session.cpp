@@ -1,5 +1,5 @@
 // The manager connection: no manager -> manager open (message window exists) -> source open,
-// and back.
+// and back, each step taken only from the state it leaves.
 #include <cstring>
 
 #include "../common/Handles.h"
@@ -59,6 +59,8 @@ void TakeManagerMemory() {
 
 std::int32_t OpenSourceManager() {
   return Guarded([] {
+    // A session that an earlier press could not close is closed first, as far as its source lets.
+    if (SessionState() > TwainState::ManagerLoaded && UnwindSession(TwainState::ManagerLoaded) != 0) return 1;
     // The system's dialog class; the window is never shown and has no procedure of ours.
     UniqueWindow window(
         CreateWindowExA(0, "#32770", "TWAIN_MSG_WINDOW", 0, 10, 10, 150, 50, nullptr, nullptr, nullptr, nullptr));
@@ -73,9 +75,12 @@ std::int32_t OpenSourceManager() {
 }
 
 std::int32_t CloseSourceManager() {
-  const TW_UINT16 closed = CallManager(DAT_PARENT, MSG_CLOSEDSM, &MessageWindow);
+  // With a source still open the manager would close it behind the program's back, out of turn.
+  if (SessionState() != TwainState::ManagerOpen) return 1;
+  if (CallManager(DAT_PARENT, MSG_CLOSEDSM, &MessageWindow) != TWRC_SUCCESS) return 1;  // still its parent
   const bool destroyed = DestroyWindow(MessageWindow) != FALSE;
-  return closed == TWRC_SUCCESS && destroyed ? 0 : 1;
+  MessageWindow = nullptr;
+  return destroyed ? 0 : 1;
 }
 
 std::int32_t OpenDefaultSource() {
@@ -84,7 +89,23 @@ std::int32_t OpenDefaultSource() {
   return CallManager(DAT_IDENTITY, MSG_OPENDS, &SourceIdentity) == TWRC_SUCCESS ? 0 : 1;
 }
 
-std::int32_t CloseSource() { return CallManager(DAT_IDENTITY, MSG_CLOSEDS, &SourceIdentity) == TWRC_SUCCESS ? 0 : 1; }
+std::int32_t CloseSource() {
+  if (SessionState() != TwainState::SourceOpen) return 1;
+  return CallManager(DAT_IDENTITY, MSG_CLOSEDS, &SourceIdentity) == TWRC_SUCCESS ? 0 : 1;
+}
+
+std::int32_t UnwindSession(TwainState downTo) {
+  return Guarded([downTo] {
+    // Each step once, from the state the one before left; a step refused leaves the session there.
+    auto below = [downTo](TwainState state) { return SessionState() == state && downTo < state; };
+    if (SessionState() >= TwainState::TransferReady && downTo < TwainState::TransferReady) EndTransfer();
+    if (below(TwainState::TransferReady)) DiscardPendingTransfers();
+    if (below(TwainState::SourceEnabled)) DisableSource();
+    if (below(TwainState::SourceOpen)) CloseSource();
+    if (below(TwainState::ManagerOpen)) CloseSourceManager();
+    return SessionState() <= downTo ? 0 : 1;
+  });
+}
 
 std::int32_t SelectSource() {
   return Guarded([] {

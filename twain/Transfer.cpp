@@ -4,12 +4,15 @@
 
 #include "Dsm.h"
 #include "Guarded.h"
+#include "PressFailure.h"
 #include "TwainMemory.h"
 #include "mdlTwain.h"
 
 namespace {
 
 bool CancelRequested = false;
+// The record of the enable call, which the disable call takes again.
+TW_USERINTERFACE EnabledInterface = {};
 
 TW_UINT16 CallSource(TW_UINT32 dataGroup, TW_UINT16 dataType, TW_UINT16 message, TW_MEMREF data) {
   return CallDsm(&AppIdentity, &SourceIdentity, dataGroup, dataType, message, data);
@@ -17,8 +20,9 @@ TW_UINT16 CallSource(TW_UINT32 dataGroup, TW_UINT16 dataType, TW_UINT16 message,
 
 enum class PumpEnd { ImageReady, CloseRequested, Failed };
 
-// A quit message that arrives while the source works ends the wait; it is handed back to the
-// thread once the transfer is over, so that the program's own loop still ends.
+// A quit message that arrives while the source works ends the wait as a request to close: the
+// program is ending, and no image is ready to be asked for. It is handed back to the thread once
+// the transfer is over, so that the program's own loop still ends.
 struct QuitSeen {
   bool seen = false;
   WPARAM exitCode = 0;
@@ -31,18 +35,20 @@ PumpEnd Pump(QuitSeen& quit) {
   MSG message = {};
   TW_EVENT event;
   for (;;) {
-    if (CancelRequested) return PumpEnd::CloseRequested;
+    // Asked to close, the pump still offers the source what is already queued, so that the session
+    // learns of an image made ready meanwhile and unwinds from that state.
+    if (CancelRequested && !PeekMessageA(&message, nullptr, 0, 0, PM_NOREMOVE)) return PumpEnd::CloseRequested;
     const BOOL got = GetMessageA(&message, nullptr, 0, 0);
     if (got == -1) return PumpEnd::Failed;  // would repeat for ever
     if (got == 0) {
       quit.seen = true;
       quit.exitCode = message.wParam;
-      return PumpEnd::ImageReady;  // the transfer that follows decides
+      return PumpEnd::CloseRequested;
     }
     std::memset(&event, 0, sizeof event);
     event.pEvent = &message;
     const TW_UINT16 answer = CallSource(DG_CONTROL, DAT_EVENT, MSG_PROCESSEVENT, &event);
-    if (event.TWMessage == MSG_XFERREADY) return PumpEnd::ImageReady;
+    if (event.TWMessage == MSG_XFERREADY) return CancelRequested ? PumpEnd::CloseRequested : PumpEnd::ImageReady;
     if (event.TWMessage == MSG_CLOSEDSREQ) return PumpEnd::CloseRequested;
     // A message that the source consumed has been handled by it (its dialog's keys, clicks);
     // handled a second time, a click would press twice and a typed key appear twice.
@@ -64,40 +70,49 @@ bool TransferCancelRequested() { return CancelRequested; }
 
 void ClearTransferCancel() { CancelRequested = false; }
 
+std::int32_t EndTransfer() {
+  TW_PENDINGXFERS pending;
+  std::memset(&pending, 0, sizeof pending);
+  return CallSource(DG_CONTROL, DAT_PENDINGXFERS, MSG_ENDXFER, &pending) == TWRC_SUCCESS ? 0 : 1;
+}
+
+std::int32_t DiscardPendingTransfers() {
+  TW_PENDINGXFERS pending;
+  std::memset(&pending, 0, sizeof pending);
+  return CallSource(DG_CONTROL, DAT_PENDINGXFERS, MSG_RESET, &pending) == TWRC_SUCCESS ? 0 : 1;
+}
+
+std::int32_t DisableSource() {
+  return CallSource(DG_CONTROL, DAT_USERINTERFACE, MSG_DISABLEDS, &EnabledInterface) == TWRC_SUCCESS ? 0 : 1;
+}
+
 std::int32_t TransferImage(bool showUI, HGLOBAL& image) {
   image = nullptr;
   UniqueTwainMemory received;
   QuitSeen quit;
   return Guarded([&] {
-    TW_USERINTERFACE ui = {static_cast<TW_BOOL>(showUI ? 1 : 0), 1, MessageWindow};
-    if (CallSource(DG_CONTROL, DAT_USERINTERFACE, MSG_ENABLEDS, &ui) != TWRC_SUCCESS) return 1;
+    EnabledInterface = {static_cast<TW_BOOL>(showUI ? 1 : 0), 1, MessageWindow};
+    if (CallSource(DG_CONTROL, DAT_USERINTERFACE, MSG_ENABLEDS, &EnabledInterface) != TWRC_SUCCESS) return 1;
 
-    TW_PENDINGXFERS pending;
-    std::memset(&pending, 0, sizeof pending);
     const PumpEnd end = Pump(quit);
-    if (end == PumpEnd::Failed) {
-      CallSource(DG_CONTROL, DAT_USERINTERFACE, MSG_DISABLEDS, &ui);
-      return 1;
-    }
+    TW_UINT16 transfer = TWRC_FAILURE;
     if (end == PumpEnd::ImageReady) {
-      TW_UINTPTR handle = 0;  // the source writes its global-memory handle here
-      const TW_UINT16 transfer = CallSource(DG_IMAGE, DAT_IMAGENATIVEXFER, MSG_GET, &handle);
+      // The source writes a whole handle here; a 64-bit heap does not stay below 4 GiB.
+      TW_UINTPTR handle = 0;
+      static_assert(sizeof handle == sizeof(HGLOBAL), "the native transfer's handle is as wide as a pointer");
+      transfer = CallSource(DG_IMAGE, DAT_IMAGENATIVEXFER, MSG_GET, &handle);
       received.reset(reinterpret_cast<HGLOBAL>(handle));
-      if (transfer != TWRC_XFERDONE) {
-        CallSource(DG_CONTROL, DAT_PENDINGXFERS, MSG_ENDXFER, &pending);
-        CallSource(DG_CONTROL, DAT_USERINTERFACE, MSG_DISABLEDS, &ui);
-        return 1;
-      }
-      if (CallSource(DG_CONTROL, DAT_PENDINGXFERS, MSG_ENDXFER, &pending) != TWRC_SUCCESS) {
-        CallSource(DG_CONTROL, DAT_USERINTERFACE, MSG_DISABLEDS, &ui);
-        return 1;
-      }
-      // A source whose own interface can scan more pages keeps them pending and refuses to be
-      // disabled until they are discarded; one press takes one image.
-      if (pending.Count != 0) CallSource(DG_CONTROL, DAT_PENDINGXFERS, MSG_RESET, &pending);
+      if (transfer == TWRC_XFERDONE && !received)
+        NotePressFailure(TWRC_XFERDONE, L"The source reported the transfer done without handing over an image.");
     }
-    if (CallSource(DG_CONTROL, DAT_USERINTERFACE, MSG_DISABLEDS, &ui) != TWRC_SUCCESS) return 1;
-    image = received.release();  // null when the source asked to be closed
+    // Pages still pending after this one, or left in the feeder by a jam, are discarded: one press
+    // takes one image.
+    if (UnwindSession(TwainState::SourceOpen) != 0) return 1;
+    if (end == PumpEnd::Failed) return 1;
+    // Asked to close, or cancelled in the source's own window: the operator's choice, no image.
+    if (end == PumpEnd::CloseRequested || transfer == TWRC_CANCEL) return 0;
+    if (transfer != TWRC_XFERDONE || !received) return 1;
+    image = received.release();
     return 0;
   });
 }

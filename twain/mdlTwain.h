@@ -12,6 +12,7 @@
 
 #include "Fix32.h"
 #include "PressFailure.h"
+#include "TwainStates.h"
 #include "TwainTypes.h"
 
 // Process-wide TWAIN state: one manager connection at a time.
@@ -26,19 +27,32 @@ std::int32_t OpenDefaultSource();
 std::int32_t CloseSource();
 // Lets the user choose the default source in the manager's own list.
 std::int32_t SelectSource();
+// Takes the session down to the given state, one TWAIN step at a time from the state it is in,
+// each step only where TWAIN allows it; 1 when a step was refused and the session stays above.
+// The manager is opened only from the manager's loaded state, so an acquisition or the chooser
+// first unwinds whatever an earlier one could not close.
+std::int32_t UnwindSession(TwainState downTo);
 
 // A capability value as the callers hold it: a 16-bit or 32-bit integer or a 32-bit float.
 using CapabilityValue = std::variant<std::int16_t, std::int32_t, float>;
 
-// One-value capabilities and the scan frame of the open source.
+// Capabilities of the open source, set as one value; read as the current value of whichever
+// container the source answers with (a container without one, or items of another type, is a
+// failure that the press notes), and the scan frame.
 std::int32_t SetCapability(std::int32_t capability, std::int32_t itemType, CapabilityValue value);
 std::int32_t GetCapability(std::int32_t capability, CapabilityValue& value);
 std::int32_t SetImageLayout(float left, float top, float right, float bottom);
 
 // One image from the open source, with or without the source's own interface. Status 0 with a
-// handle: the caller owns the image. Status 0 with null: the source asked to be closed first.
-// Status 1: failure, nothing to free. The source is open on entry and on return.
+// handle: the caller owns the image. Status 0 with null: the source asked to be closed first, or
+// the operator cancelled the transfer. Status 1: failure, nothing to free. The source is open on
+// entry, and on return unless a source refused to leave a later state (the session's state says).
 std::int32_t TransferImage(bool showUI, HGLOBAL& image);
+// The steps back from a transfer: acknowledge the one that ended (from state 6 or 7), discard the
+// pages still pending (6), disable the source (5).
+std::int32_t EndTransfer();
+std::int32_t DiscardPendingTransfers();
+std::int32_t DisableSource();
 
 // Ends a running transfer as if the source had asked to be closed; the acquisition then
 // writes nothing. Used when the program closes while a source works.
