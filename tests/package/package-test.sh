@@ -64,6 +64,12 @@ check_tables() {
   pe=$(od -An -tu4 -j60 -N4 "$program" | tr -d ' ')
   characteristics=$(od -An -tu2 -j$((pe + 22)) -N2 "$program" | tr -d ' ')
   ((characteristics & 0x20)) || fail "$msi: the program is not large-address-aware"
+  # It is terminal-server aware (the optional header's DllCharacteristics, bit 0x8000, at the same
+  # place in PE32 and PE32+), so that on a Remote Desktop Session Host the Windows folder it asks
+  # for, where twain_32.dll lies, is the system's and not one of the user's own.
+  local dll_characteristics
+  dll_characteristics=$(od -An -tu2 -j$((pe + 4 + 20 + 70)) -N2 "$program" | tr -d ' ')
+  ((dll_characteristics & 0x8000)) || fail "$msi: the program is not terminal-server aware"
   rm -rf "$unpacked"
 }
 editions=("$ZEMBROLITE_BUILD"/Zembrolite-*-x86.msi "$ZEMBROLITE_BUILD"/x64/Zembrolite-*-x64.msi)
