@@ -26,12 +26,13 @@ done
 cp "$build/assets/Zembrolite.ico" "$here/Settings.ini" "$stage/"
 
 # The TWAIN Data Source Manager as the TWAIN Working Group releases it (signed by them, never
-# re-signed here), with its licence, and the codes of the components of its merge modules.
+# re-signed here), with its licence headed by where its source is, and the codes of the
+# components of its merge modules.
 dsm=$here/../third_party/twaindsm
 mkdir "$stage/dsm32" "$stage/dsm64"
 cp "$dsm/32/TWAINDSM.dll" "$stage/dsm32/"
 cp "$dsm/64/TWAINDSM.dll" "$stage/dsm64/"
-cp "$dsm/license.txt" "$stage/TWAINDSM-LICENSE.txt"
+cat "$dsm/source.txt" "$dsm/license.txt" >"$stage/TWAINDSM-LICENSE.txt"
 component_in() {  # component_in <merge module> <folder>: the code of its component in that folder
   msiinfo export "$1" Component | awk -F'\t' -v folder="$2" 'index($3, folder ".") == 1 { print $2 }' | tr -d '{}\r'
 }

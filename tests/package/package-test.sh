@@ -70,6 +70,13 @@ check_tables() {
   local dll_characteristics
   dll_characteristics=$(od -An -tu2 -j$((pe + 4 + 20 + 70)) -N2 "$program" | tr -d ' ')
   ((dll_characteristics & 0x8000)) || fail "$msi: the program is not terminal-server aware"
+  # The manager's licence says where the manager's source is.
+  local licence
+  licence=$(find "$unpacked" -name TWAINDSM-LICENSE.txt)
+  if ! grep -q 'https://github\.com/twain/twain-dsm' "$licence" || ! grep -q 'release v2\.4\.3' "$licence" ||
+    ! grep -q 'GNU LESSER GENERAL PUBLIC LICENSE' "$licence"; then
+    fail "$msi: TWAINDSM-LICENSE.txt does not say where the manager's source is, or lacks the licence"
+  fi
   rm -rf "$unpacked"
 }
 editions=("$ZEMBROLITE_BUILD"/Zembrolite-*-x86.msi "$ZEMBROLITE_BUILD"/x64/Zembrolite-*-x64.msi)
