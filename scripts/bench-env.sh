@@ -142,8 +142,9 @@ bench_make_prefix() {
   cp /usr/share/wine/fonts/tahoma*.ttf "$WINEPREFIX/drive_c/windows/Fonts/" 2>/dev/null || true
 }
 
+# The scanner's test build, which counts what the program has not freed.
 bench_install_scanner() {
-  local scanner=$ZEMBROLITE_BENCH_BUILD/bin/VirtualScanner.ds
+  local scanner=$ZEMBROLITE_BENCH_BUILD/stand-ins/VirtualScanner.ds
   [ -f "$scanner" ] || return 0
   local target=$bench_scanner_target
   mkdir -p "$(dirname "$target")"

@@ -70,6 +70,7 @@ namespace ours {
   X(TWCC_BADVALUE)                    \
   X(TWCC_SEQERROR)                    \
   X(TWCC_BADDEST)                     \
+  X(TWCC_PAPERJAM)                    \
   X(TWON_ARRAY)                       \
   X(TWON_ENUMERATION)                 \
   X(TWON_ONEVALUE)                    \

@@ -204,6 +204,7 @@ constexpr TW_UINT16 TWCC_BADPROTOCOL = 9;
 constexpr TW_UINT16 TWCC_BADVALUE = 10;
 constexpr TW_UINT16 TWCC_SEQERROR = 11;
 constexpr TW_UINT16 TWCC_BADDEST = 12;
+constexpr TW_UINT16 TWCC_PAPERJAM = 20;
 
 // Containers and item types.
 constexpr TW_UINT16 TWON_ARRAY = 3;

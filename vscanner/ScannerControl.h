@@ -17,8 +17,19 @@
 //   Ready=transfer              without its interface: transfer (default), close (ask to be
 //                               closed before any transfer) or never (wait for ever)
 //   ReadyDelayMs=2000           how long the image takes to be ready
+//   PagesLeft=2                 pages still in the feeder after each transfer (-1: unknown, some);
+//                               by default none, or with its own dialog -1
+//   Transfer=image              the native transfer: image (default), jam (fails with
+//                               TWCC_PAPERJAM, the page left pending), cancel (the operator
+//                               cancelled it in the source's window) or noimage (done, no handle)
+//   Container=onevalue          what MSG_GET answers in: onevalue (default), enumeration (the
+//                               value the current of three items), range (the current value) or
+//                               array (no current value)
 //   [Log]
-//   Calls=1                     append one line per call to VirtualScanner.log
+//   Calls=1                     append one line per call to VirtualScanner.log, a call that TWAIN
+//                               does not allow in the scanner's state marked "(out of state N)";
+//                               the manager and the application's identity at each opening, and
+//                               each click on Scan in its dialog
 //   Checksum=1                  and with each image the FNV-1a checksum of its pixel bytes
 //   Times=1                     and when it was enabled and when an image was transferred, as
 //                               "time <event> qpc=<QueryPerformanceCounter>" (benchmarks)

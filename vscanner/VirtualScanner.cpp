@@ -1,13 +1,17 @@
-// Zembrolite Virtual Scanner: a TWAIN 2.x data source for development and tests, which works with
-// a 1.x manager too. It answers the identity, open and close, the one-value capabilities that
-// Zembrolite negotiates and the image layout, clipping a frame to its flatbed of PhysicalWidth x
-// PhysicalHeight inches, and delivers a test pattern through a native transfer, with or without
-// its own small dialog. What it hands over goes through the 2.x manager's memory functions when it
-// has them (HandedMemory.h).
-// Tests steer it through its control file (see ScannerControl.h).
+// Zembrolite Virtual Scanner: a TWAIN 2.x data source for development, demonstrations and tests,
+// which works with a 1.x manager too. It answers the identity, open and close, the one-value
+// capabilities that Zembrolite negotiates and the image layout, clipping a frame to its flatbed of
+// PhysicalWidth x PhysicalHeight inches, and delivers a test pattern through a native transfer,
+// with or without its own small dialog. What it hands over goes through the 2.x manager's memory
+// functions when it has them (HandedMemory.h).
+// It keeps TWAIN's states as a strict driver does: a call that TWAIN does not allow in the state
+// it is in is refused with TWCC_SEQERROR, and its call log says so.
+// Tests steer it through its control file (see ScannerControl.h): refusals, crashes, a feeder
+// with pages left, a jam, a cancel, other containers.
 #include <windows.h>
 
 #include <cmath>
+#include <cstddef>
 #include <cstdio>
 #include <cstdint>
 #include <cstdlib>
@@ -43,6 +47,7 @@ struct Scanner {
   HWND dialog = nullptr;
   UINT_PTR readyTimer = 0;
   TW_UINT16 conditionCode = TWCC_SUCCESS;
+  TW_UINT16 pagesPending = 0;  // after the page in transfer; 0xFFFF: unknown, some
   std::map<TW_UINT16, Capability> capabilities;
   TW_FRAME frame = {};
 };
@@ -111,6 +116,17 @@ void FillIdentity(TW_IDENTITY& identity) {
   std::strcpy(identity.ProductName, "Zembrolite Virtual Scanner");
 }
 
+// An identity as the call log shows it, every field but the manager's number.
+std::string IdentityText(const TW_IDENTITY& identity) {
+  char text[200];
+  std::snprintf(text, sizeof text, "%u.%u %u/%u '%.33s' protocol %u.%u groups %08lX '%.33s' '%.33s' '%.33s'",
+                identity.Version.MajorNum, identity.Version.MinorNum, identity.Version.Language,
+                identity.Version.Country, identity.Version.Info, identity.ProtocolMajor, identity.ProtocolMinor,
+                static_cast<unsigned long>(identity.SupportedGroups), identity.Manufacturer, identity.ProductFamily,
+                identity.ProductName);
+  return text;
+}
+
 TW_UINT16 Fail(TW_UINT16 conditionCode) {
   Source.conditionCode = conditionCode;
   return TWRC_FAILURE;
@@ -138,16 +154,49 @@ bool Acceptable(TW_UINT16 cap, double value) {
   }
 }
 
+size_t ItemBytes(TW_UINT16 itemType) { return itemType == TWTY_FIX32 ? 4 : 2; }
+
+// The value in the container that [Behaviour] Container asks for: a one-value (the default), an
+// enumeration of three items with the value the current one, a range with the value the current
+// one, or an array, which holds no current value.
+HGLOBAL Container(TW_UINT16 itemType, TW_UINT32 item, TW_UINT16& conType) {
+  const std::string kind = BehaviourSetting("Container", "onevalue");
+  const TW_UINT32 other = itemType == TWTY_FIX32 ? FixItem(1) : 1;
+  const size_t itemBytes = ItemBytes(itemType);
+  const size_t listed = kind == "enumeration" ? 3 : kind == "array" ? 1 : 0;
+  const size_t header = kind == "enumeration" ? offsetof(TW_ENUMERATION, ItemList) : kind == "array" ? 6 : 0;
+  const size_t bytes = kind == "range" ? sizeof(TW_RANGE) : listed ? header + listed * itemBytes : sizeof(TW_ONEVALUE);
+  HGLOBAL container = HandOverMemory(bytes);
+  auto* block = container ? static_cast<std::uint8_t*>(LockHandedMemory(container)) : nullptr;
+  if (!block) return nullptr;
+  if (kind == "range") {
+    const TW_RANGE range = {itemType, other, item, other, item, item};
+    std::memcpy(block, &range, sizeof range);
+    conType = TWON_RANGE;
+  } else if (listed) {
+    const TW_UINT32 counts[] = {static_cast<TW_UINT32>(listed), 1, 1};  // items; current and default index
+    std::memcpy(block, &itemType, 2);
+    std::memcpy(block + 2, counts, header - 2);
+    const TW_UINT32 items[] = {other, item, other};
+    for (size_t i = 0; i < listed; ++i)
+      std::memcpy(block + header + i * itemBytes, &items[listed == 1 ? 1 : i], itemBytes);
+    conType = listed == 3 ? TWON_ENUMERATION : TWON_ARRAY;
+  } else {
+    const TW_ONEVALUE value = {itemType, item};
+    std::memcpy(block, &value, sizeof value);
+    conType = TWON_ONEVALUE;
+  }
+  UnlockHandedMemory(container);
+  return container;
+}
+
 TW_UINT16 GetCapability(TW_CAPABILITY& record, bool defaultValue) {
   auto found = Source.capabilities.find(record.Cap);
   if (found == Source.capabilities.end()) return Fail(TWCC_BADCAP);
-  HGLOBAL container = HandOverMemory(sizeof(TW_ONEVALUE));
+  const Capability& capability = found->second;
+  HGLOBAL container =
+      Container(capability.itemType, defaultValue ? capability.defaultItem : capability.currentItem, record.ConType);
   if (!container) return Fail(TWCC_LOWMEMORY);
-  auto* value = static_cast<TW_ONEVALUE*>(LockHandedMemory(container));
-  value->ItemType = found->second.itemType;
-  value->Item = defaultValue ? found->second.defaultItem : found->second.currentItem;
-  UnlockHandedMemory(container);
-  record.ConType = TWON_ONEVALUE;
   record.hContainer = container;  // the application frees it
   return TWRC_SUCCESS;
 }
@@ -175,7 +224,6 @@ TW_UINT16 SetCapability(TW_CAPABILITY& record) {
 }
 
 TW_UINT16 CapabilityCall(TW_UINT16 message, TW_CAPABILITY& record) {
-  if (Source.state != State::Open) return Fail(TWCC_SEQERROR);
   switch (message) {
     case MSG_GET:
     case MSG_GETCURRENT:
@@ -224,7 +272,6 @@ TW_UINT16 SetLayout(TW_IMAGELAYOUT& layout) {
 }
 
 TW_UINT16 LayoutCall(TW_UINT16 message, TW_IMAGELAYOUT& layout) {
-  if (Source.state != State::Open) return Fail(TWCC_SEQERROR);
   switch (message) {
     case MSG_SET:
       return SetLayout(layout);
@@ -249,23 +296,18 @@ TW_UINT16 IdentityCall(TW_IDENTITY* origin, TW_UINT16 message, TW_IDENTITY& iden
     case MSG_GET:
       FillIdentity(identity);
       return TWRC_SUCCESS;
-    case MSG_OPENDS:
-      // The manager opens it only when it holds it closed; a session that ended while this
-      // source refused to close (a scripted failure) is ended here.
-      StopReadyTimer();
-      CloseScannerDialog();
-      LogCall("manager=" + ManagerPath() + " outstanding=" + std::to_string(StillHandedOver()));
+    case MSG_OPENDS: {
+      const std::string counted = StillHandedOverText();
+      LogCall("manager=" + ManagerPath() + " application=" + (origin ? IdentityText(*origin) : "none") +
+              (counted.empty() ? "" : " " + counted));
       if (origin) Source.application = *origin;
       FillIdentity(identity);
       Source.self = identity;
       ResetCapabilities();
       Source.state = State::Open;
       return TWRC_SUCCESS;
+    }
     case MSG_CLOSEDS:
-      // Closing ends whatever the application left behind, so the next opening starts afresh.
-      if (Source.state == State::Loaded) return Fail(TWCC_SEQERROR);
-      StopReadyTimer();
-      CloseScannerDialog();
       Source.state = State::Loaded;
       return TWRC_SUCCESS;
     default:
@@ -318,6 +360,7 @@ HINSTANCE ThisModule() {
 LRESULT CALLBACK DialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
     case WM_COMMAND:
+      if (LOWORD(wParam) == ScanButton) LogCall("dialog Scan");  // once for each click the operator makes
       if (LOWORD(wParam) == ScanButton && Source.state == State::Enabled) {
         Source.viaInterface = true;
         Notify(MSG_XFERREADY);
@@ -366,7 +409,6 @@ void CloseScannerDialog() {
 TW_UINT16 UserInterfaceCall(TW_UINT16 message, TW_USERINTERFACE& ui) {
   switch (message) {
     case MSG_ENABLEDS: {
-      if (Source.state != State::Open) return Fail(TWCC_SEQERROR);
       Source.state = State::Enabled;
       Source.viaInterface = false;
       LogTime("enabled");
@@ -386,8 +428,6 @@ TW_UINT16 UserInterfaceCall(TW_UINT16 message, TW_USERINTERFACE& ui) {
       return TWRC_SUCCESS;
     }
     case MSG_DISABLEDS:
-      // A strict source: pending transfers must be ended or discarded first.
-      if (Source.state != State::Enabled) return Fail(TWCC_SEQERROR);
       StopReadyTimer();
       CloseScannerDialog();
       Source.state = State::Open;
@@ -399,7 +439,6 @@ TW_UINT16 UserInterfaceCall(TW_UINT16 message, TW_USERINTERFACE& ui) {
 
 TW_UINT16 EventCall(TW_EVENT& event) {
   event.TWMessage = MSG_NULL;
-  if (Source.state < State::Enabled) return Fail(TWCC_SEQERROR);
   MSG* message = static_cast<MSG*>(event.pEvent);
   if (Source.dialog && message && IsDialogMessageW(Source.dialog, message)) return TWRC_DSEVENT;
   return TWRC_NOTDSEVENT;
@@ -410,8 +449,22 @@ double CurrentValue(TW_UINT16 cap) {
   return ItemValue(capability, capability.currentItem);
 }
 
+// Pages in the feeder after the one transferred, as [Behaviour] PagesLeft says (-1: unknown, some);
+// by default none, or with its own dialog, which could scan on, some.
+TW_UINT16 PagesLeft() {
+  return static_cast<TW_UINT16>(std::atoi(BehaviourSetting("PagesLeft", Source.viaInterface ? "-1" : "0").c_str()));
+}
+
 TW_UINT16 NativeTransfer(TW_UINTPTR& handle) {
-  if (Source.state != State::TransferReady) return Fail(TWCC_SEQERROR);
+  Source.pagesPending = PagesLeft();
+  // A jam leaves the page in the source, still to be transferred or discarded; a cancel in its
+  // window and a transfer without an image both end the transfer.
+  const std::string how = BehaviourSetting("Transfer", "image");
+  if (how == "jam") return Fail(TWCC_PAPERJAM);
+  if (how == "cancel" || how == "noimage") {
+    Source.state = State::Transferring;
+    return how == "cancel" ? TWRC_CANCEL : TWRC_XFERDONE;
+  }
   const double xDpi = CurrentValue(ICAP_XRESOLUTION), yDpi = CurrentValue(ICAP_YRESOLUTION);
   const double width = Value(Source.frame.Right) - Value(Source.frame.Left);
   const double height = Value(Source.frame.Bottom) - Value(Source.frame.Top);
@@ -433,26 +486,46 @@ TW_UINT16 NativeTransfer(TW_UINTPTR& handle) {
 TW_UINT16 PendingCall(TW_UINT16 message, TW_PENDINGXFERS& pending) {
   switch (message) {
     case MSG_ENDXFER:
-      if (Source.state != State::Transferring && Source.state != State::TransferReady) return Fail(TWCC_SEQERROR);
-      // Its own dialog could scan further pages: it keeps them pending, count unknown (-1).
-      if (Source.viaInterface) {
-        pending.Count = 0xFFFF;
-        Source.state = State::TransferReady;
-      } else {
-        pending.Count = 0;
-        Source.state = State::Enabled;
-      }
+      // Ends the page in transfer, or discards the one waiting; reports those after it.
+      pending.Count = Source.pagesPending;
+      if (Source.pagesPending != 0 && Source.pagesPending != 0xFFFF) --Source.pagesPending;
+      Source.state = pending.Count != 0 ? State::TransferReady : State::Enabled;
       return TWRC_SUCCESS;
     case MSG_RESET:
-      if (Source.state != State::TransferReady) return Fail(TWCC_SEQERROR);
-      pending.Count = 0;
+      pending.Count = Source.pagesPending = 0;
       Source.state = State::Enabled;
       return TWRC_SUCCESS;
     case MSG_GET:
-      pending.Count = Source.state == State::TransferReady || Source.state == State::Transferring ? 0xFFFF : 0;
+      pending.Count = Source.state >= State::TransferReady ? Source.pagesPending : 0;
       return TWRC_SUCCESS;
     default:
       return Fail(TWCC_BADPROTOCOL);
+  }
+}
+
+// Whether TWAIN allows an application this call in this state.
+bool AllowedIn(State state, TW_UINT16 type, TW_UINT16 message) {
+  const bool changes = message == MSG_SET || message == MSG_RESET;
+  switch (type) {
+    case DAT_ENTRYPOINT:
+      return state == State::Loaded;
+    case DAT_IDENTITY:
+      return message == MSG_OPENDS ? state == State::Loaded : message == MSG_CLOSEDS ? state == State::Open : true;
+    case DAT_CAPABILITY:
+    case DAT_IMAGELAYOUT:
+      return changes ? state == State::Open : state >= State::Open;
+    case DAT_USERINTERFACE:
+      return message == MSG_ENABLEDS ? state == State::Open : state == State::Enabled;
+    case DAT_EVENT:
+      return state >= State::Enabled;
+    case DAT_IMAGENATIVEXFER:
+      return state == State::TransferReady;
+    case DAT_PENDINGXFERS:
+      return message == MSG_ENDXFER ? state >= State::TransferReady
+             : message == MSG_RESET ? state == State::TransferReady
+                                    : state >= State::Open;
+    default:
+      return true;
   }
 }
 
@@ -542,21 +615,11 @@ void Misbehave(const std::string& how) {
   }
 }
 
-// Once loaded, the source stays loaded: the 2.x manager unloads it at every close, and the count
-// of the memory it handed over (with the jump in the manager's free) must outlive that.
-void StayLoaded() {
-  static bool pinned = false;
-  HMODULE self = nullptr;
-  if (!pinned)
-    pinned = GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_PIN,
-                                reinterpret_cast<LPCWSTR>(&StayLoaded), &self) != FALSE;
-}
-
 }  // namespace
 
 extern "C" __declspec(dllexport) TW_UINT16 WINAPI
     DS_Entry(TW_IDENTITY* origin, TW_UINT32 group, TW_UINT16 type, TW_UINT16 message, TW_MEMREF data) {
-  StayLoaded();
+  StartCounting();
   const std::string name = CallName(type, message);
   const int capability = type == DAT_CAPABILITY && data ? static_cast<TW_CAPABILITY*>(data)->Cap : -1;
   std::string line = name + Describe(type, message, data);
@@ -568,7 +631,10 @@ extern "C" __declspec(dllexport) TW_UINT16 WINAPI
   TW_UINT16 conditionCode = TWCC_SUCCESS;
   const int scripted = type == DAT_STATUS ? -1 : ScriptedFailure(name, capability, conditionCode);
   TW_UINT16 answer;
-  if (scripted >= 0) {
+  if (!AllowedIn(Source.state, type, message)) {
+    answer = Fail(TWCC_SEQERROR);
+    line += " (out of state " + std::to_string(static_cast<int>(Source.state)) + ")";
+  } else if (scripted >= 0) {
     Source.conditionCode = conditionCode;
     answer = static_cast<TW_UINT16>(scripted);
     line += " (scripted)";

@@ -8,6 +8,7 @@
 
 #include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 // The DPI the tests run at: ZEMBROLITE_DPI when tests/app/dpi.sh sets it, else 96.
@@ -70,6 +71,12 @@ class ProgramCopy {
   ProgramCopy(ProgramCopy&& other) noexcept : folder_(other.folder_), process_(other.process_) { other.process_ = {}; }
   ProgramCopy(const ProgramCopy&) = delete;
   ProgramCopy& operator=(const ProgramCopy&) = delete;
+  // The copy given up here is ended as it goes.
+  ProgramCopy& operator=(ProgramCopy&& other) noexcept {
+    std::swap(folder_, other.folder_);
+    std::swap(process_, other.process_);
+    return *this;
+  }
 
   std::wstring path(const std::wstring& name) const { return folder_ + L"\\" + name; }
   bool start(const std::wstring& arguments = L"");
