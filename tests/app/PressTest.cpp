@@ -9,6 +9,7 @@
 #include <regex>
 
 #include "../../app/resource.h"
+#include "../../twain/mdlTwain.h"
 #include "../unit/Bench.h"
 #include "../unit/TestFolders.h"
 #include "InProcess.h"
@@ -86,6 +87,16 @@ TEST_F(PressTest, PressesAndOptionsDuringAnAcquisitionAreIgnored) {
   EXPECT_FALSE(ImageFacts(output + L"A1.bmp").empty());
   const std::string log = ScannerCallLog();
   EXPECT_EQ(log.find("IDENTITY.OPENDS"), log.rfind("IDENTITY.OPENDS")) << log;
+}
+
+// A frame with one extent 0 stands for the whole flatbed: both extents are read from the source,
+// and no frame goes out without a width or a height.
+TEST_F(PressTest, FrameWithOneExtentZeroScansTheWholeFlatbed) {
+  for (const auto& extents : {std::make_pair(5.0f, 0.0f), std::make_pair(0.0f, 7.0f)}) {
+    const std::wstring image = output + L"frame.bmp";
+    EXPECT_EQ(AcquireNoUI(30, TWPT_RGB, 0, 0, extents.first, extents.second, image), 0) << ScannerCallLog();
+    EXPECT_EQ(ImageFacts(image), std::vector<int>({255, 351, 24, 54}));
+  }
 }
 
 // On the bench's fault drive S: (a 1 MB disk), a press that cannot write keeps the earlier image,
