@@ -1,6 +1,7 @@
 // The log's, the scan's and the image names' texts for any input: archive names that a file
 // system accepts, whole log lines, command lines and paths built as specified, station parts of
-// file-name characters only, and a name record read back only as it was written.
+// file-name characters only, and a name record read back only as it was written; and any bytes a
+// source hands over as a capability container, read within them.
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -10,6 +11,7 @@
 #include "../../common/VersionBlock.h"
 #include "../../log/LogText.h"
 #include "../../twain/CallSteps.h"
+#include "../../twain/CapabilityContainer.h"
 #include "../../namer/NameSequence.h"
 
 namespace {
@@ -67,6 +69,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   // A version block as a module may carry it, damaged in any way: nothing read outside it.
   std::size_t offset = 0, units = 0;
   if (FindVersionString(data, size, u"OriginalFilename", offset, units)) Require(offset + 2 * units <= size);
+
+  // Any bytes as each container a source may answer with: a current item of a type read, or a
+  // reason, and nothing read beyond the bytes (the sanitizers watch).
+  for (const TW_UINT16 container : {TWON_ONEVALUE, TWON_ENUMERATION, TWON_RANGE, TWON_ARRAY}) {
+    CurrentItem current;
+    if (ReadCurrentItem(container, data, size, current) == ContainerReading::Read)
+      Require(current.itemType == TWTY_INT16 || current.itemType == TWTY_UINT16 || current.itemType == TWTY_BOOL ||
+              current.itemType == TWTY_FIX32);
+  }
 
   // The crash and hang lines from any names, into a buffer too small for some of them.
   CrashFacts facts;
