@@ -58,19 +58,24 @@ if [ "$ZEMBROLITE_BENCH_ARCH" = win64 ]; then bench_guard_launchers; fi
 # A host path as Windows sees it in the bench's prefix.
 bench_windows_path() { "$WINE" winepath -w "$1" 2>/dev/null; }
 
-# Wine's msiexec may return while its installer service is still writing the verbose log (and
-# the bench's wineserver never ends): an msiexec process of the prefix that still runs. Ended
-# ones linger as zombies without an environment, which do not count.
+# An msiexec process of the prefix that still runs. Ended ones linger as zombies without an
+# environment, which do not count. Each file is searched itself (-z: NUL-separated), never
+# through a pipe: under the callers' pipefail, "tr | grep -q" fails whenever grep stops at the
+# match before tr has written the rest (an environment over 4096 bytes goes out in two writes),
+# and the running installer goes unseen.
 bench_installer_running() {
   local cmdline
   for cmdline in /proc/[0-9]*/cmdline; do
     grep -qai msiexec "$cmdline" 2>/dev/null || continue
-    tr '\0' '\n' <"${cmdline%cmdline}environ" 2>/dev/null | grep -qxF "WINEPREFIX=$WINEPREFIX" && return 0
+    grep -qxzF "WINEPREFIX=$WINEPREFIX" "${cmdline%cmdline}environ" 2>/dev/null && return 0
   done
   return 1
 }
 
-# Waits until the prefix's installer is done, its log whole; fails after two minutes.
+# Waits until no installer of the prefix is left; fails after two minutes. "$WINE" msiexec runs
+# start.exe /exec, which returns only after msiexec.exe, the one process that writes the verbose
+# log (the error actions run inside it), has ended: this wait finds nothing left then, and is a
+# guard for installers that another program started.
 bench_wait_for_installer() {
   local deadline=$((SECONDS + 120))
   while bench_installer_running; do
@@ -83,7 +88,7 @@ bench_wait_for_installer() {
 }
 
 # msiexec with its arguments, silently, with a verbose log at the host path $1; returns once
-# the log is whole, with msiexec's exit code.
+# msiexec.exe has ended, its log whole, with its exit code.
 bench_msiexec() {
   local log=$1 status=0
   shift
