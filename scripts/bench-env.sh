@@ -55,8 +55,17 @@ EOF
 }
 if [ "$ZEMBROLITE_BENCH_ARCH" = win64 ]; then bench_guard_launchers; fi
 
-# A host path as Windows sees it in the bench's prefix.
-bench_windows_path() { "$WINE" winepath -w "$1" 2>/dev/null; }
+# A host path as Windows sees it in the bench's prefix; fails, and says so, when winepath gives
+# none (a Wine program run with an empty path fails in other ways that hide why).
+bench_windows_path() {
+  local path
+  path=$("$WINE" winepath -w "$1" 2>/dev/null) || path=
+  if [ -z "$path" ]; then
+    echo "bench: winepath gave no Windows path for $1" >&2
+    return 1
+  fi
+  printf '%s\n' "$path"
+}
 
 # An msiexec process of the prefix that still runs. Ended ones linger as zombies without an
 # environment, which do not count. Each file is searched itself (-z: NUL-separated), never
@@ -90,9 +99,10 @@ bench_wait_for_installer() {
 # msiexec with its arguments, silently, with a verbose log at the host path $1; returns once
 # msiexec.exe has ended, its log whole, with its exit code.
 bench_msiexec() {
-  local log=$1 status=0
+  local log=$1 windows_log status=0
   shift
-  "$WINE" msiexec "$@" /qn /l*v "$(bench_windows_path "$log")" </dev/null >/dev/null 2>&1 || status=$?
+  windows_log=$(bench_windows_path "$log") || return 1
+  "$WINE" msiexec "$@" /qn /l*v "$windows_log" </dev/null >/dev/null 2>&1 || status=$?
   bench_wait_for_installer || return 1
   return $status
 }

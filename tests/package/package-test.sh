@@ -118,6 +118,9 @@ source "$root/tests/package/deployment.sh"
 export WINEPREFIX=$work/prefix
 bench_use_display
 bench_make_prefix
+# One wineserver for the deployment's Wine calls, as the bench fixture keeps one: a server left
+# idle ends about 2 s after its last program, and a call that starts just then meets it ending.
+"$WINESERVER" -p </dev/null >/dev/null 2>&1
 trap '"$WINESERVER" -k 2>/dev/null || true' EXIT
 folder="$WINEPREFIX/drive_c/Program Files/Zembrolite"
 log=$work/msi.log
