@@ -6,7 +6,7 @@ set -euo pipefail
 packages=(
   cmake make g++ clang libclang-rt-14-dev
   g++-mingw-w64-i686 mingw-w64-i686-dev binutils-mingw-w64-i686
-  wine fonts-wine
+  fonts-wine wine
   # The 64-bit edition, and the bench of hosts whose kernel runs no 32-bit code.
   wine64 g++-mingw-w64-x86-64 mingw-w64-x86-64-dev binutils-mingw-w64-x86-64
   # Wine's camera source and the library behind it.

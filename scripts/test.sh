@@ -19,7 +19,8 @@ trap bench_down EXIT
 
 status=0
 echo "== source format, and Wine called through the bench's launchers"
-(cd "$root" && git ls-files '*.cpp' '*.h' | xargs clang-format --dry-run --Werror) || status=1
+# Our sources; the TWAIN Working Group's header stays as they publish it.
+(cd "$root" && git ls-files '*.cpp' '*.h' ':!third_party' | xargs clang-format --dry-run --Werror) || status=1
 "$root/scripts/check-wine-calls.sh" || status=1
 echo "== native checks (sanitizers)"
 ctest --test-dir "$ZEMBROLITE_BUILD/native" --output-on-failure || status=1
