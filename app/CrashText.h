@@ -42,6 +42,7 @@ struct CrashFacts {
   const wchar_t* sourceNote = L"";
   PressStep step = PressStep::None;
   bool inPress = false;
+  bool inWorker = false;  // the scan's worker crashed: it ends, the program goes on
   bool restarts = true;
 };
 
@@ -123,8 +124,9 @@ void AppendCrashDescription(Text& text, const CrashFacts& facts) {
     Append(text, L", at ");
     Append(text, StepName(facts.step));
   }
-  Append(text, facts.restarts ? L"; Windows is asked to restart the program"
-                              : L"; no restart: the second crash within ten minutes");
+  Append(text, facts.inWorker   ? L"; the scan's worker ended, the program goes on"
+               : facts.restarts ? L"; Windows is asked to restart the program"
+                                : L"; no restart: the second crash within ten minutes");
 }
 
 // "The source sane.ds (VirtualScanner.ds 1.0.0) has not returned from DAT_IDENTITY MSG_OPENDS

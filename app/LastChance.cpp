@@ -13,7 +13,6 @@
 #include "../log/LogText.h"
 #include "../twain/SourceCalls.h"
 #include "CrashText.h"
-#include "ScanCommand.h"
 
 namespace {
 
@@ -40,10 +39,13 @@ struct GuardState {
   UniqueModule dbghelp;
   WriteDumpProc writeDump = nullptr;
   ULONGLONG hangMs = 60000;
+  bool (*pressInProgress)() = nullptr;  // null in a scan worker
   LPTOP_LEVEL_EXCEPTION_FILTER previousFilter = nullptr;
   std::terminate_handler previousTerminate = nullptr;
 };
 GuardState State;
+
+bool InPress() { return !State.pressInProgress || State.pressInProgress(); }
 
 // The crash being handled, written by the crashed thread before it wakes the guard's thread.
 LONG Crashing = 0;
@@ -165,9 +167,10 @@ void HandleCrash() {
     facts.source = source;
     facts.sourceNote = sourceNote;
   }
-  facts.inPress = PressInProgress();
+  facts.inPress = InPress();
   facts.step = call.step;
-  facts.restarts = DecideRestart();
+  facts.inWorker = !State.pressInProgress;
+  facts.restarts = !facts.inWorker && DecideRestart();
   description = FixedText<2048>();
   AppendCrashDescription(description, facts);
   AppendLastChanceLine(static_cast<std::int32_t>(facts.code), description.c_str(),
@@ -236,7 +239,7 @@ void Watch(unsigned long& reported, SourceCall& reportedCall, bool& reportedInPr
   if (!call.inCall || call.waitsOnDialog || waited < State.hangMs) return;
   reported = call.sequence;
   reportedCall = call;
-  reportedInPress = PressInProgress();
+  reportedInPress = InPress();
   WatchForReturn(reported);
   LogHang(call, waited, false, reportedInPress);
 }
@@ -266,7 +269,8 @@ ULONGLONG HangMilliseconds() {
 
 }  // namespace
 
-StationGuard::StationGuard() {
+StationGuard::StationGuard(bool (*pressInProgress)()) {
+  State.pressInProgress = pressInProgress;
   PrepareLastChanceLog();
   wchar_t system[MAX_PATH] = L"";
   const UINT length = GetSystemDirectoryW(system, MAX_PATH);

@@ -14,7 +14,10 @@
 
 class StationGuard {
  public:
-  StationGuard();
+  // The program's guard learns from pressInProgress whether a press is running. Without it the
+  // guard is a scan worker's: its whole run is one press, and a crash ends the worker alone, with
+  // no restart.
+  explicit StationGuard(bool (*pressInProgress)() = nullptr);
   ~StationGuard();
   StationGuard(const StationGuard&) = delete;
   StationGuard& operator=(const StationGuard&) = delete;

@@ -14,6 +14,7 @@
 #include "ScanCommand.h"
 #include "../options/fOptions.h"
 #include "../twain/mdlTwain.h"
+#include "../worker/ScanWorker.h"
 #include "VersionText.h"
 #include "resource.h"
 
@@ -36,6 +37,7 @@ struct MainResources {
   int dpi = DesignDpi;
 };
 MainResources Resources;
+HWND MainWindow = nullptr;
 
 int Pixels(int twips) { return MulDiv(twips, Resources.dpi, 1440); }
 SIZE ClientSize() { return {Pixels(MainClientTwips.cx), Pixels(MainClientTwips.cy)}; }
@@ -128,7 +130,7 @@ bool ClosePending = false;
 void CloseEveryWindow(HWND window) {
   if (AcquisitionRunning()) {
     ClosePending = true;
-    RequestTransferCancel();
+    CancelWorkerScan();
     return;
   }
   CloseOptionsDialog();
@@ -178,6 +180,7 @@ void OnCommand(HWND window, WORD id) {
 LRESULT CALLBACK MainProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
     case WM_CREATE:
+      MainWindow = window;
       CreateControls(window, reinterpret_cast<const CREATESTRUCTW*>(lParam)->hInstance);
       MainFormLoad(window);
       return 0;
@@ -220,6 +223,7 @@ LRESULT CALLBACK MainProc(HWND window, UINT message, WPARAM wParam, LPARAM lPara
       return 0;
     case WM_NCDESTROY:
       Resources = MainResources();
+      MainWindow = nullptr;
       break;
   }
   return DefWindowProcW(window, message, wParam, lParam);
@@ -240,6 +244,8 @@ bool RegisterMainClass(HINSTANCE instance) {
 }
 
 }  // namespace
+
+HWND MainWindowHandle() { return MainWindow; }
 
 HWND CreateMain(HINSTANCE instance) {
   if (!RegisterMainClass(instance)) return nullptr;

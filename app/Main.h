@@ -9,5 +9,8 @@ constexpr wchar_t MainClassName[] = L"ZembroliteMain";
 // has run when this returns. Returns null when the window cannot be created.
 HWND CreateMain(HINSTANCE instance);
 
+// The main window while it exists, else null.
+HWND MainWindowHandle();
+
 // Runs the thread's message loop until the last window of the program has closed.
 int RunMessageLoop();

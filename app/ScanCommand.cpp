@@ -10,9 +10,11 @@
 #include "../common/WinText.h"
 #include "../log/ErrorLog.h"
 #include "../settings/INIModul.h"
+#include "../twain/ImageFile.h"
 #include "../twain/SourceCalls.h"
-#include "../twain/mdlTwain.h"
+#include "../worker/ScanWorker.h"
 #include "ImageNameProvider.h"
+#include "Main.h"
 #include "ScanText.h"
 
 namespace {
@@ -60,23 +62,41 @@ void ScanWithExternalProgram() {
   StartExternalProgram(ExternalCommandLine(ScanSettings.ExternalProgramPath, ScanSettings.OutputFolder, name));
 }
 
-// A press that saved no image is a trapped failure, with why, unless the operator ended it.
-void TrapFailedAcquisition(std::int32_t status) {
-  const AcquisitionFailure failure = LastAcquisitionFailure();
-  if (status != 0 && !failure.description.empty()) throw AppError{failure.number, failure.description};
+AppError NotSaved(const std::wstring& path) {
+  return AppError{static_cast<std::int32_t>(GetLastError()), L"The image could not be saved as " + path + L"."};
+}
+
+// The worker writes the image into a file prepared beside the target, which is put in place only
+// once it is whole; a press that saves nothing leaves neither file behind. A press that saved no
+// image is a trapped failure, with why, unless the operator ended it or the worker's guard has
+// logged it.
+void ScanThroughWorker(WorkerJob job, const std::wstring& path) {
+  TemporaryImageFile temporary(FolderOf(path));
+  if (temporary.path().empty()) throw NotSaved(path);
+  if (!SetWorkerText(job.imageFile, temporary.path()))
+    throw AppError{ERROR_FILENAME_EXCED_RANGE, L"The image could not be saved as " + path + L"."};
+  AcquisitionScope running;
+  const WorkerOutcome outcome = ScanInWorker(WorkerBitnessForPress(), job, MainWindowHandle());
+  if (!outcome.failure.empty()) throw AppError{outcome.number, outcome.failure};
+  if (!outcome.imageWritten) return;
+  if (!PutImageInPlace(temporary.path(), path)) throw NotSaved(path);
+  temporary.keep();
 }
 
 void ScanWithSourceInterface() {
+  WorkerJob job = NewWorkerMessage<WorkerJob>(WorkerMessageKind::Job);
+  job.task = WorkerTask::ScanWithDialog;
   const std::wstring path = ImagePath(ScanSettings.OutputFolder, NextImageName());
-  AcquisitionScope running;
-  TrapFailedAcquisition(AcquireWithUI(path));
+  ScanThroughWorker(job, path);
 }
 
 void ScanWithFixedSettings() {
-  const std::int32_t pixelType = PixelTypeFor(ScanSettings.ColorTypeName);
+  WorkerJob job = NewWorkerMessage<WorkerJob>(WorkerMessageKind::Job);
+  job.task = WorkerTask::ScanWithoutDialog;
+  job.pixelType = PixelTypeFor(ScanSettings.ColorTypeName);
+  job.resolution = static_cast<float>(ScanSettings.Resolution);
   const std::wstring path = ImagePath(ScanSettings.OutputFolder, NextImageName());
-  AcquisitionScope running;
-  TrapFailedAcquisition(AcquireNoUI(static_cast<float>(ScanSettings.Resolution), pixelType, 0, 0, 0, 0, path));
+  ScanThroughWorker(job, path);
 }
 
 }  // namespace
@@ -86,7 +106,7 @@ bool AcquisitionRunning() { return Acquiring; }
 bool PressInProgress() { return Pressing; }
 
 void cmdZadudUVur_Click() {
-  // The source's events are pumped below an acquisition; a second one would share its records.
+  // The window's messages are dispatched while a worker scans; one press at a time.
   if (Acquiring) return;
   PressScope press;
   try {

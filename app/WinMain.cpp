@@ -6,6 +6,7 @@
 #include "../log/ErrorLog.h"
 #include "LastChance.h"
 #include "Main.h"
+#include "ScanCommand.h"
 
 namespace {
 
@@ -20,7 +21,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCommand) {
 
   // A scanner driver runs inside this process: its crash or hang is logged, and Windows restarts
   // the program after a crash.
-  StationGuard guard;
+  StationGuard guard(PressInProgress);
   RegisterForRestart();
   if (StartedAsRestart(GetCommandLineW())) LogError(0, L"Restarted by Windows after a crash.", L"Main");
 

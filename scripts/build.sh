@@ -10,7 +10,8 @@ cmake -S "$root" -B "$build" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-i686.cmak
 cmake --build "$build" -j "$jobs"
 
 # The x64 edition of the same sources, beside it.
-cmake -S "$root" -B "$build/x64" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-x86_64.cmake" >/dev/null
+cmake -S "$root" -B "$build/x64" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-x86_64.cmake" \
+  -DZEMBROLITE_WORKER32="$build/bin/ZembroliteScan32.exe" >/dev/null
 cmake --build "$build/x64" -j "$jobs"
 
 # The logic without Win32, built natively with AddressSanitizer and UndefinedBehaviorSanitizer.

@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "BmpLayout.h"
+#include "ImageFile.h"
 #include "Guarded.h"
 #include "PressFailure.h"
 #include "TwainMemory.h"
@@ -14,33 +15,6 @@ namespace {
 
 // Large blocks go to the file in pieces; some network drives refuse huge single writes.
 constexpr DWORD WriteChunkBytes = 16 * 1024 * 1024;
-
-// A temporary file that is deleted unless it has been put in place.
-class TemporaryFile {
- public:
-  explicit TemporaryFile(const std::wstring& folder) {
-    wchar_t name[MAX_PATH];
-    if (GetTempFileNameW(folder.c_str(), L"zbm", 0, name) != 0) path_ = name;
-  }
-  ~TemporaryFile() {
-    if (!path_.empty()) DeleteFileW(path_.c_str());
-  }
-  TemporaryFile(const TemporaryFile&) = delete;
-  TemporaryFile& operator=(const TemporaryFile&) = delete;
-
-  const std::wstring& path() const { return path_; }
-  void keep() { path_.clear(); }
-
- private:
-  std::wstring path_;
-};
-
-std::wstring FolderOf(const std::wstring& path) {
-  const size_t separator = path.find_last_of(L"\\/");
-  if (separator != std::wstring::npos) return path.substr(0, separator + 1);
-  if (path.size() >= 2 && path[1] == L':') return path.substr(0, 2);
-  return L".";
-}
 
 bool WriteAll(HANDLE file, const std::uint8_t* data, size_t length) {
   while (length > 0) {
@@ -66,25 +40,13 @@ bool WriteBmpFile(const std::wstring& path, const std::uint8_t (&fileHeader)[Bit
          FlushFileBuffers(file.get());
 }
 
-// Puts the finished file in place of whatever file is at path, read-only, hidden and system
-// files included. On failure the old file keeps its content and its attributes.
-bool PutInPlace(const std::wstring& finished, const std::wstring& path) {
-  const DWORD oldAttributes = GetFileAttributesW(path.c_str());
-  const bool oldFile = oldAttributes != INVALID_FILE_ATTRIBUTES && !(oldAttributes & FILE_ATTRIBUTE_DIRECTORY);
-  const DWORD protective = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
-  if (oldFile && (oldAttributes & protective)) SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
-  if (MoveFileExW(finished.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) return true;
-  if (oldFile && (oldAttributes & protective)) SetFileAttributesW(path.c_str(), oldAttributes);
-  return false;
-}
-
 // Notes why the file is not there, with the error of the step that failed.
 std::int32_t NotSaved(const std::wstring& path) {
   NotePressFailure(static_cast<std::int32_t>(GetLastError()), L"The image could not be saved as " + path + L".");
   return 1;
 }
 
-std::int32_t WriteLockedDib(const std::uint8_t* dib, SIZE_T blockSize, const std::wstring& path) {
+std::int32_t WriteLockedDib(const std::uint8_t* dib, SIZE_T blockSize, const std::wstring& path, ImageTarget target) {
   DibLayout layout = {};
   std::uint8_t fileHeader[BitmapFileHeaderBytes];
   // The header's sizes are trusted only as far as the block really reaches.
@@ -94,17 +56,17 @@ std::int32_t WriteLockedDib(const std::uint8_t* dib, SIZE_T blockSize, const std
     return 1;
   }
 
-  TemporaryFile temporary(FolderOf(path));
+  if (target == ImageTarget::PreparedFile)
+    return WriteBmpFile(path, fileHeader, dib, static_cast<size_t>(layout.dibSize)) ? 0 : NotSaved(path);
+  TemporaryImageFile temporary(FolderOf(path));
   if (temporary.path().empty()) return NotSaved(path);
   if (!WriteBmpFile(temporary.path(), fileHeader, dib, static_cast<size_t>(layout.dibSize))) return NotSaved(path);
-  if (!PutInPlace(temporary.path(), path)) return NotSaved(path);
+  if (!PutImageInPlace(temporary.path(), path)) return NotSaved(path);
   temporary.keep();
   return 0;
 }
 
-}  // namespace
-
-std::int32_t WriteDibToBmp(HGLOBAL& image, const std::wstring& path) {
+std::int32_t WriteDib(HGLOBAL& image, const std::wstring& path, ImageTarget target) {
   // From here the handle is ours: released on every way out, the caller's variable cleared.
   UniqueTwainMemory owned(std::exchange(image, nullptr));
   return Guarded([&] {
@@ -112,6 +74,44 @@ std::int32_t WriteDibToBmp(HGLOBAL& image, const std::wstring& path) {
     TwainMemoryLock lock(owned.get());
     if (!lock.get()) return 1;
     // Written straight from the locked block: saving needs no second copy of the image.
-    return WriteLockedDib(static_cast<const std::uint8_t*>(lock.get()), GlobalSize(owned.get()), path);
+    return WriteLockedDib(static_cast<const std::uint8_t*>(lock.get()), GlobalSize(owned.get()), path, target);
   });
+}
+
+}  // namespace
+
+TemporaryImageFile::TemporaryImageFile(const std::wstring& folder) {
+  wchar_t name[MAX_PATH];
+  if (GetTempFileNameW(folder.c_str(), L"zbm", 0, name) != 0) path_ = name;
+}
+
+TemporaryImageFile::~TemporaryImageFile() {
+  if (!path_.empty()) DeleteFileW(path_.c_str());
+}
+
+std::wstring FolderOf(const std::wstring& path) {
+  const size_t separator = path.find_last_of(L"\\/");
+  if (separator != std::wstring::npos) return path.substr(0, separator + 1);
+  if (path.size() >= 2 && path[1] == L':') return path.substr(0, 2);
+  return L".";
+}
+
+// Puts the finished file in place of whatever file is at path, read-only, hidden and system
+// files included. On failure the old file keeps its content and its attributes.
+bool PutImageInPlace(const std::wstring& finished, const std::wstring& path) {
+  const DWORD oldAttributes = GetFileAttributesW(path.c_str());
+  const bool oldFile = oldAttributes != INVALID_FILE_ATTRIBUTES && !(oldAttributes & FILE_ATTRIBUTE_DIRECTORY);
+  const DWORD protective = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
+  if (oldFile && (oldAttributes & protective)) SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+  if (MoveFileExW(finished.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) return true;
+  if (oldFile && (oldAttributes & protective)) SetFileAttributesW(path.c_str(), oldAttributes);
+  return false;
+}
+
+std::int32_t WriteDibToBmp(HGLOBAL& image, const std::wstring& path) {
+  return WriteDib(image, path, ImageTarget::ReplaceFile);
+}
+
+std::int32_t WriteDibIntoFile(HGLOBAL& image, const std::wstring& path) {
+  return WriteDib(image, path, ImageTarget::PreparedFile);
 }

@@ -12,6 +12,7 @@
 TW_IDENTITY AppIdentity;
 TW_IDENTITY SourceIdentity;
 HWND MessageWindow = nullptr;
+HWND MessageWindowOwner = nullptr;
 
 namespace {
 
@@ -61,9 +62,10 @@ std::int32_t OpenSourceManager() {
   return Guarded([] {
     // A session that an earlier press could not close is closed first, as far as its source lets.
     if (SessionState() > TwainState::ManagerLoaded && UnwindSession(TwainState::ManagerLoaded) != 0) return 1;
-    // The system's dialog class; the window is never shown and has no procedure of ours.
-    UniqueWindow window(
-        CreateWindowExA(0, "#32770", "TWAIN_MSG_WINDOW", 0, 10, 10, 150, 50, nullptr, nullptr, nullptr, nullptr));
+    // The system's dialog class; the window is never shown and has no procedure of ours. Owned
+    // across processes, never a child: a child would tie the owner's input to this thread's.
+    UniqueWindow window(CreateWindowExA(0, "#32770", "TWAIN_MSG_WINDOW", 0, 10, 10, 150, 50, MessageWindowOwner,
+                                        nullptr, nullptr, nullptr));
     if (!window) return 1;
     MessageWindow = window.get();
     RebuildAppIdentity(ManagerIsTwain2());

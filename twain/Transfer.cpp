@@ -1,5 +1,6 @@
 // One image from the open source: enable it, offer the thread's messages to it until it has an
 // image ready or asks to be closed, take one native transfer, end it and disable the source.
+#include <atomic>
 #include <cstring>
 
 #include "Dsm.h"
@@ -10,7 +11,7 @@
 
 namespace {
 
-bool CancelRequested = false;
+std::atomic<bool> CancelRequested{false};
 // The record of the enable call, which the disable call takes again.
 TW_USERINTERFACE EnabledInterface = {};
 
@@ -60,15 +61,13 @@ PumpEnd Pump(QuitSeen& quit) {
 
 }  // namespace
 
-void RequestTransferCancel() {
+void RequestTransferCancel(unsigned long pressThread) {
   CancelRequested = true;
   // Wakes the pump if it is waiting for a message.
-  PostThreadMessageW(GetCurrentThreadId(), WM_NULL, 0, 0);
+  PostThreadMessageW(pressThread, WM_NULL, 0, 0);
 }
 
 bool TransferCancelRequested() { return CancelRequested; }
-
-void ClearTransferCancel() { CancelRequested = false; }
 
 std::int32_t EndTransfer() {
   TW_PENDINGXFERS pending;

@@ -19,6 +19,9 @@
 extern TW_IDENTITY AppIdentity;     // rebuilt before every manager open
 extern TW_IDENTITY SourceIdentity;  // cleared before every source open; names the source opened last
 extern HWND MessageWindow;          // hidden parent of the manager and the source
+// The owner of that window, a top-level window of another process (the program's main window
+// for its scan worker), or null.
+extern HWND MessageWindowOwner;
 
 // Session.
 std::int32_t OpenSourceManager();
@@ -54,19 +57,26 @@ std::int32_t EndTransfer();
 std::int32_t DiscardPendingTransfers();
 std::int32_t DisableSource();
 
-// Ends a running transfer as if the source had asked to be closed; the acquisition then
-// writes nothing. Used when the program closes while a source works.
-void RequestTransferCancel();
+// Ends the transfer of the acquisition running on pressThread (from any thread), or of the next
+// one, as if the source had asked to be closed; the acquisition then writes nothing. Used when the
+// program closes while a source works. It holds for the rest of the process: a scan worker runs
+// one press.
+void RequestTransferCancel(unsigned long pressThread);
 bool TransferCancelRequested();
-void ClearTransferCancel();
 
 // One complete acquisition into a .bmp file at path. A right or bottom of 0 stands for the
 // source's whole physical extent. After a failure, LastAcquisitionFailure says why; after a
 // press that ended without a scan as the user or the program asked, it says nothing.
+// The image goes in place of the file at path through a temporary file beside it, or, for a
+// caller that puts it in place itself, straight into the file at path that it has prepared.
+enum class ImageTarget { ReplaceFile, PreparedFile };
 std::int32_t AcquireNoUI(float resolution, std::int32_t pixelType, float left, float top, float right, float bottom,
-                         const std::wstring& path);
-std::int32_t AcquireWithUI(const std::wstring& path);
+                         const std::wstring& path, ImageTarget target = ImageTarget::ReplaceFile);
+std::int32_t AcquireWithUI(const std::wstring& path, ImageTarget target = ImageTarget::ReplaceFile);
 
 // Writes the packed DIB in image to path as a .bmp file. The handle is released and the
 // variable set to null on every path. An existing file is replaced only by a complete new one.
 std::int32_t WriteDibToBmp(HGLOBAL& image, const std::wstring& path);
+// The same straight into the file at path, which is made or emptied first; on failure it may hold
+// part of the image.
+std::int32_t WriteDibIntoFile(HGLOBAL& image, const std::wstring& path);

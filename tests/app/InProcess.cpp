@@ -224,8 +224,13 @@ bool SaveWindowPicture(HWND window, const std::wstring& path) {
   return WriteDibToBmp(dib, path) == 0;
 }
 
+void CopyProgramInto(const std::wstring& folder) {
+  for (const wchar_t* name : {L"Zembrolite.exe", L"ZembroliteScan32.exe", L"ZembroliteScan64.exe"})
+    CopyFileW((TestExeFolder() + L"\\..\\bin\\" + name).c_str(), (folder + L"\\" + name).c_str(), FALSE);
+}
+
 ProgramCopy::ProgramCopy(const std::wstring& suffix) : folder_(FreshTestFolder(L"runs", suffix)) {
-  CopyFileW((TestExeFolder() + L"\\..\\bin\\Zembrolite.exe").c_str(), path(L"Zembrolite.exe").c_str(), FALSE);
+  CopyProgramInto(folder_);
 }
 
 ProgramCopy ProgramCopy::InFolderAsItIs(const std::wstring& folder) { return ProgramCopy(InFolder{}, folder); }

@@ -60,6 +60,9 @@ bool PixelsAsScanned(const std::wstring& path);
 // Saves what the screen shows of a window's client area as a 24-bit .bmp file.
 bool SaveWindowPicture(HWND window, const std::wstring& path);
 
+// Zembrolite.exe and the scan workers that the build has, copied into a folder.
+void CopyProgramInto(const std::wstring& folder);
+
 // A copy of Zembrolite.exe in a fresh folder named after the running test (and the suffix), or
 // the program installed in a folder, started from another working folder so that it must find
 // its files by itself. It is ended when the copy goes, if it still runs.

@@ -106,8 +106,7 @@ class Presses : public ::testing::Test {
     } else {
       folder = FreshTestFolder(L"runs");
       output = folder + L"\\out\\";
-      CopyFileW((TestExeFolder() + L"\\..\\bin\\Zembrolite.exe").c_str(), (folder + L"\\Zembrolite.exe").c_str(),
-                FALSE);
+      CopyProgramInto(folder);
       ClearProviderAnswers();  // the stand-in then names as the release provider does
       // Managers beside the program, which it must never load: a working 2.x one, and a
       // twain_32.dll without DSM_Entry.

@@ -70,7 +70,9 @@ TEST(Program, SecondCopyShowsNothingTouchesNothingAndEnds) {
 TEST(Program, ShippedFilesNameThemselvesWithTheProjectsVersion) {
   unsigned major = 0, minor = 0, patch = 0;
   std::sscanf(ZEMBROLITE_VERSION, "%u.%u.%u", &major, &minor, &patch);
-  for (const std::wstring name : {L"Zembrolite.exe", L"ImageNameProvider.dll", L"VirtualScanner.ds"}) {
+  const std::wstring worker = sizeof(void*) == 8 ? L"ZembroliteScan64.exe" : L"ZembroliteScan32.exe";
+  for (const std::wstring& name : {std::wstring(L"Zembrolite.exe"), worker, std::wstring(L"ImageNameProvider.dll"),
+                                   std::wstring(L"VirtualScanner.ds")}) {
     SCOPED_TRACE(std::string(name.begin(), name.end()));
     const std::wstring path = TestExeFolder() + L"\\..\\bin\\" + name;
     DWORD ignored = 0;

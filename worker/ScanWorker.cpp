@@ -1,0 +1,355 @@
+#include "ScanWorker.h"
+
+#include <bcrypt.h>
+#include <sddl.h>
+
+#include <vector>
+
+#include "../common/AppError.h"
+#include "../common/WinText.h"
+#include "../log/ErrorLog.h"
+#include "Channel.h"
+
+namespace {
+
+constexpr wchar_t ScanProcedure[] = L"Main_cmdZadudUVur_Click";
+// A worker that has not said hello by then will not: its start failed in a way Windows did not
+// report (a missing DLL of a driver's runtime shows up later, in the press).
+constexpr DWORD HelloTimeoutMs = 60000;
+// After the program asks a worker to end its press, it lets it unwind the source this long.
+constexpr ULONGLONG CancelGraceMs = 5000;
+constexpr DWORD EndedWorkerCode = ERROR_CANCELLED;
+
+bool CancelAsked = false;
+
+// The job object that holds every worker: when the program ends, however it ends, Windows closes
+// the handle and ends the workers with it.
+HANDLE WorkerJobObject() {
+  static UniqueHandle job = [] {
+    UniqueHandle made(CreateJobObjectW(nullptr, nullptr));
+    JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits = {};
+    limits.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE;
+    if (made) SetInformationJobObject(made.get(), JobObjectExtendedLimitInformation, &limits, sizeof limits);
+    return made;
+  }();
+  return job.get();
+}
+
+std::wstring Hex(const unsigned char* bytes, size_t count) {
+  std::wstring text;
+  for (size_t i = 0; i < count; ++i)
+    text += L"0123456789abcdef"[bytes[i] >> 4], text += L"0123456789abcdef"[bytes[i] & 15];
+  return text;
+}
+
+// A name nobody can guess before the program makes the pipe.
+std::wstring NewChannelName() {
+  static unsigned counter = 0;
+  unsigned char random[16] = {};
+  BCryptGenRandom(nullptr, random, sizeof random, BCRYPT_USE_SYSTEM_PREFERRED_RNG);
+  return L"\\\\.\\pipe\\Zembrolite.Scan." + std::to_wstring(GetCurrentProcessId()) + L"." + std::to_wstring(++counter) +
+         L"." + Hex(random, sizeof random);
+}
+
+// Open to the user the program runs as, and to nobody else.
+std::wstring OnlyThisUser() {
+  HANDLE token = nullptr;
+  if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token)) return L"";
+  UniqueHandle owned(token);
+  unsigned char buffer[256];
+  DWORD size = 0;
+  wchar_t* sid = nullptr;
+  if (!GetTokenInformation(token, TokenUser, buffer, sizeof buffer, &size) ||
+      !ConvertSidToStringSidW(reinterpret_cast<TOKEN_USER*>(buffer)->User.Sid, &sid))
+    return L"";
+  const std::wstring descriptor = L"D:P(A;;GA;;;" + std::wstring(sid) + L")";
+  LocalFree(sid);
+  return descriptor;
+}
+
+UniqueHandle CreateChannelPipe(const std::wstring& name) {
+  SECURITY_ATTRIBUTES attributes = {sizeof attributes, nullptr, FALSE};
+  const std::wstring descriptor = OnlyThisUser();
+  if (descriptor.empty() || !ConvertStringSecurityDescriptorToSecurityDescriptorW(
+                                descriptor.c_str(), SDDL_REVISION_1, &attributes.lpSecurityDescriptor, nullptr))
+    return UniqueHandle();
+  // One instance, made here first: no other process can stand in for the program's end either.
+  UniqueHandle pipe(CreateNamedPipeW(name.c_str(),
+                                     PIPE_ACCESS_DUPLEX | FILE_FLAG_OVERLAPPED | FILE_FLAG_FIRST_PIPE_INSTANCE,
+                                     PIPE_TYPE_MESSAGE | PIPE_READMODE_MESSAGE | PIPE_WAIT | PIPE_REJECT_REMOTE_CLIENTS,
+                                     1, 8192, 8192, 0, &attributes));
+  LocalFree(attributes.lpSecurityDescriptor);
+  return pipe;
+}
+
+// The file version of a program's fixed version block, as "1.0.0.0"; empty without one.
+std::wstring FileVersionOf(const std::wstring& path) {
+  HMODULE module = LoadLibraryExW(path.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE);
+  if (!module) return L"";
+  std::wstring version;
+  HRSRC info = FindResourceW(module, MAKEINTRESOURCEW(VS_VERSION_INFO), MAKEINTRESOURCEW(16));
+  HGLOBAL loaded = info ? LoadResource(module, info) : nullptr;
+  const auto* block = loaded ? static_cast<const BYTE*>(LockResource(loaded)) : nullptr;
+  // VS_VERSIONINFO: wLength, wValueLength, wType, L"VS_VERSION_INFO\0", padding to 32 bits, VS_FIXEDFILEINFO.
+  const size_t fixedOffset = (3 * sizeof(WORD) + sizeof(L"VS_VERSION_INFO") + 3) & ~size_t(3);
+  const auto* fixed = block ? reinterpret_cast<const VS_FIXEDFILEINFO*>(block + fixedOffset) : nullptr;
+  if (fixed && SizeofResource(module, info) >= fixedOffset + sizeof(VS_FIXEDFILEINFO) &&
+      fixed->dwSignature == 0xFEEF04BD)
+    version = std::to_wstring(HIWORD(fixed->dwFileVersionMS)) + L"." + std::to_wstring(LOWORD(fixed->dwFileVersionMS)) +
+              L"." + std::to_wstring(HIWORD(fixed->dwFileVersionLS)) + L"." +
+              std::to_wstring(LOWORD(fixed->dwFileVersionLS));
+  FreeLibrary(module);
+  return version;
+}
+
+std::wstring OwnPath() {
+  wchar_t path[MAX_PATH * 2] = L"";
+  GetModuleFileNameW(nullptr, path, MAX_PATH * 2);
+  return path;
+}
+
+// A started worker, ended when its owner goes unless it has ended by itself.
+class WorkerProcess {
+ public:
+  WorkerProcess() = default;
+  ~WorkerProcess() { end(); }
+  WorkerProcess(const WorkerProcess&) = delete;
+  WorkerProcess& operator=(const WorkerProcess&) = delete;
+
+  // Started suspended and placed in the job before it runs a line.
+  bool start(const std::wstring& path, const std::wstring& channel) {
+    std::wstring commandLine =
+        L"\"" + path + L"\" --channel " + channel + L" --program " + std::to_wstring(GetCurrentProcessId());
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION started = {};
+    if (!CreateProcessW(path.c_str(), &commandLine[0], nullptr, nullptr, FALSE, CREATE_SUSPENDED, nullptr, nullptr,
+                        &startup, &started))
+      return false;
+    process_.reset(started.hProcess);
+    UniqueHandle thread(started.hThread);
+    id_ = started.dwProcessId;
+    if (!AssignProcessToJobObject(WorkerJobObject(), process_.get())) {
+      const DWORD error = GetLastError();
+      end();
+      SetLastError(error);
+      return false;
+    }
+    ResumeThread(thread.get());
+    return true;
+  }
+  HANDLE handle() const { return process_.get(); }
+  DWORD id() const { return id_; }
+  bool ended() const { return WaitForSingleObject(process_.get(), 0) == WAIT_OBJECT_0; }
+  DWORD exitCode() const {
+    DWORD code = 0;
+    GetExitCodeProcess(process_.get(), &code);
+    return code;
+  }
+  void end() {
+    if (!process_ || ended()) return;
+    TerminateProcess(process_.get(), EndedWorkerCode);
+    WaitForSingleObject(process_.get(), 10000);
+  }
+
+ private:
+  UniqueHandle process_;
+  DWORD id_ = 0;
+};
+
+// A quit message met while waiting is kept and handed back to the thread once the press is over,
+// so that the program's own loop still ends.
+struct KeptQuit {
+  bool seen = false;
+  WPARAM exitCode = 0;
+  ~KeptQuit() {
+    if (seen) PostQuitMessage(static_cast<int>(exitCode));
+  }
+};
+
+void DispatchWaitingMessages(KeptQuit& quit) {
+  MSG message;
+  while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+    if (message.message == WM_QUIT) {
+      quit.seen = true;
+      quit.exitCode = message.wParam;
+      CancelAsked = true;
+      continue;
+    }
+    TranslateMessage(&message);
+    DispatchMessageW(&message);
+  }
+}
+
+enum class Woke { Event, WorkerEnded, TimedOut };
+
+// Waits for the event or the worker's end; meanwhile the window paints and answers. A close
+// request asks the worker once to end its press, and ends the worker when it has not in time.
+Woke WaitOnWorker(HANDLE event, WorkerProcess& worker, Channel& channel, DWORD timeoutMs, KeptQuit& quit) {
+  const ULONGLONG start = GetTickCount64();
+  ULONGLONG cancelSent = 0;
+  for (;;) {
+    if (CancelAsked && cancelSent == 0) {
+      channel.send(NewWorkerMessage<WorkerCancel>(WorkerMessageKind::Cancel), 1000);
+      cancelSent = GetTickCount64();
+    }
+    if (cancelSent != 0 && GetTickCount64() - cancelSent > CancelGraceMs) worker.end();
+    HANDLE waits[] = {event, worker.handle()};
+    const DWORD woke =
+        MsgWaitForMultipleObjectsEx(event ? 2 : 1, event ? waits : waits + 1, 250, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
+    if (event && woke == WAIT_OBJECT_0) return Woke::Event;
+    if (woke == WAIT_OBJECT_0 + (event ? 1 : 0)) return Woke::WorkerEnded;
+    if (woke == WAIT_OBJECT_0 + (event ? 2 : 1)) DispatchWaitingMessages(quit);
+    if (timeoutMs != INFINITE && GetTickCount64() - start > timeoutMs) return Woke::TimedOut;
+  }
+}
+
+// Connects the worker, and refuses any other process that connects first.
+bool AwaitWorker(Channel& channel, WorkerProcess& worker, KeptQuit& quit) {
+  UniqueHandle connected(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+  for (;;) {
+    OVERLAPPED connecting = {};
+    connecting.hEvent = connected.get();
+    ResetEvent(connecting.hEvent);
+    if (!ConnectNamedPipe(channel.pipe(), &connecting)) {
+      const DWORD error = GetLastError();
+      if (error == ERROR_IO_PENDING) {
+        if (WaitOnWorker(connected.get(), worker, channel, HelloTimeoutMs, quit) != Woke::Event) {
+          CancelIoEx(channel.pipe(), &connecting);
+          DWORD ignored = 0;
+          GetOverlappedResult(channel.pipe(), &connecting, &ignored, TRUE);
+          return false;
+        }
+        DWORD ignored = 0;
+        if (!GetOverlappedResult(channel.pipe(), &connecting, &ignored, FALSE)) return false;
+      } else if (error != ERROR_PIPE_CONNECTED) {
+        return false;
+      }
+    }
+    ULONG client = 0;
+    if (GetNamedPipeClientProcessId(channel.pipe(), &client) && client == worker.id()) return true;
+    LogError(ERROR_ACCESS_DENIED,
+             L"Process " + std::to_wstring(client) +
+                 L" connected to the scan's channel in place of its worker and was refused.",
+             ScanProcedure);
+    DisconnectNamedPipe(channel.pipe());
+  }
+}
+
+// Reads one message of a kind, or learns that the worker ended or the time ran out.
+template <typename Message>
+bool Receive(Channel& channel, WorkerProcess& worker, WorkerMessageKind kind, Message& message, DWORD timeoutMs,
+             KeptQuit& quit, std::vector<unsigned char>& bytes) {
+  bytes.clear();
+  if (!channel.startRead()) return false;
+  if (WaitOnWorker(channel.readEvent(), worker, channel, timeoutMs, quit) != Woke::Event) return false;
+  return channel.finishRead(bytes) && ReadWorkerMessage(bytes.data(), bytes.size(), kind, message);
+}
+
+// Before the source's dialog the worker may take the foreground, and the main window takes no
+// input; both are undone on every way out.
+class DialogHandover {
+ public:
+  DialogHandover(HWND main, DWORD worker, bool dialog) : main_(dialog ? main : nullptr) {
+    if (!main_) return;
+    AllowSetForegroundWindow(worker);
+    EnableWindow(main_, FALSE);
+  }
+  ~DialogHandover() {
+    if (!main_) return;
+    EnableWindow(main_, TRUE);
+    SetForegroundWindow(main_);
+  }
+  DialogHandover(const DialogHandover&) = delete;
+  DialogHandover& operator=(const DialogHandover&) = delete;
+
+ private:
+  HWND main_;
+};
+
+// Why a worker ended without an answer. A crash or a hang its guard has logged already: the code
+// of an exception ends it then.
+WorkerOutcome EndedWithoutAnswer(const WorkerProcess& worker) {
+  if (!worker.ended() || CancelAsked) return {};
+  const DWORD code = worker.exitCode();
+  if (code >= 0xC0000000u || code == 0xE06D7363u || code == 0x20474343u || code == 0x40010004u) return {};
+  return {false, static_cast<std::int32_t>(code),
+          L"The scan's worker ended without an answer (exit code " + std::to_wstring(code) + L")."};
+}
+
+WorkerOutcome Failure(std::int32_t number, const std::wstring& text) { return {false, number, text}; }
+
+}  // namespace
+
+std::wstring WorkerProgramPath(unsigned bitness) {
+  return ProgramFolder() + L"\\ZembroliteScan" + std::to_wstring(bitness) + L".exe";
+}
+
+unsigned WorkerBitnessForPress() {
+  if (sizeof(void*) == 4) return 32;
+  DWORD bitness = 0, size = sizeof bitness;
+  if (RegGetValueW(HKEY_CURRENT_USER, L"Software\\Qorv\\Zembrolite", L"SourceBitness", RRF_RT_REG_DWORD, nullptr,
+                   &bitness, &size) == ERROR_SUCCESS &&
+      bitness == 32)
+    return 32;
+  return 64;
+}
+
+WorkerOutcome ScanInWorker(unsigned bitness, WorkerJob job, HWND mainWindow) {
+  CancelAsked = false;
+  KeptQuit quit;
+  const std::wstring path = WorkerProgramPath(bitness);
+  const std::wstring which = L"The scan's " + std::to_wstring(bitness) + L"-bit worker " + path;
+  if (GetFileAttributesW(path.c_str()) == INVALID_FILE_ATTRIBUTES)
+    return Failure(static_cast<std::int32_t>(GetLastError()), which + L" is missing.");
+  const std::wstring version = FileVersionOf(path), ours = FileVersionOf(OwnPath());
+  if (version != ours)
+    return Failure(ERROR_REVISION_MISMATCH, which + L" is version " + (version.empty() ? L"(none)" : version) +
+                                                L"; the program is " + ours + L".");
+
+  const std::wstring channelName = NewChannelName();
+  Channel channel(CreateChannelPipe(channelName).release());
+  if (!channel) return Failure(static_cast<std::int32_t>(GetLastError()), L"The scan's channel could not be made.");
+  WorkerProcess worker;
+  if (!worker.start(path, channelName)) {
+    const AppError error = LastWin32Error();
+    return Failure(error.Number, which + L" could not be started: " + error.Description);
+  }
+  if (!AwaitWorker(channel, worker, quit)) {
+    if (CancelAsked) return {};
+    WorkerOutcome ended = EndedWithoutAnswer(worker);
+    return ended.failure.empty() && !worker.ended()
+               ? Failure(ERROR_TIMEOUT, which + L" did not connect to the program.")
+               : ended;
+  }
+  std::vector<unsigned char> bytes;
+  WorkerHello hello{};
+  if (!Receive(channel, worker, WorkerMessageKind::Hello, hello, HelloTimeoutMs, quit, bytes)) {
+    if (CancelAsked || bytes.empty()) return EndedWithoutAnswer(worker);
+    return Failure(ERROR_INVALID_DATA, NoHelloText(bytes.data(), bytes.size()));
+  }
+  const std::wstring refusal = HelloRefusal(hello, bitness, worker.id());
+  if (!refusal.empty()) return Failure(ERROR_INVALID_DATA, refusal);
+
+  DialogHandover handover(mainWindow, worker.id(), job.task == WorkerTask::ScanWithDialog);
+  job.ownerWindow = static_cast<std::uint64_t>(reinterpret_cast<std::uintptr_t>(mainWindow));
+  if (!channel.send(job)) return EndedWithoutAnswer(worker);
+  WorkerAnswer answer{};
+  if (!Receive(channel, worker, WorkerMessageKind::Answer, answer, INFINITE, quit, bytes)) {
+    if (!bytes.empty())
+      return Failure(ERROR_INVALID_DATA, L"The scan's worker answered with a message the program cannot read.");
+    return EndedWithoutAnswer(worker);
+  }
+  // Its work is done once it has answered; it is not left to linger into the next press.
+  WaitOnWorker(nullptr, worker, channel, 10000, quit);
+  WorkerOutcome outcome;
+  outcome.imageWritten = answer.status == 0 && answer.imageWritten == 1;
+  outcome.failure = WorkerText(answer.failure);
+  outcome.number = outcome.failure.empty() ? 0 : answer.failureNumber;
+  return outcome;
+}
+
+void CancelWorkerScan() {
+  CancelAsked = true;
+  PostThreadMessageW(GetCurrentThreadId(), WM_NULL, 0, 0);
+}

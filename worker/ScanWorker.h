@@ -1,0 +1,35 @@
+// The program's side of a scan worker: a fresh worker process of the source's bitness for every
+// press, which runs the whole TWAIN session and writes the image into a file the program has
+// prepared. A driver that crashes or hangs then costs the worker, never the window.
+#pragma once
+
+#include <windows.h>
+
+#include <cstdint>
+#include <string>
+
+#include "WorkerMessages.h"
+
+struct WorkerOutcome {
+  bool imageWritten = false;
+  // Why no image was saved, for the error log; empty when there is nothing to log: the press
+  // saved its image, the operator or the program ended it, or the worker's guard has logged why
+  // the worker ended.
+  std::int32_t number = 0;
+  std::wstring failure;
+};
+
+// The worker program of a bitness, beside the program.
+std::wstring WorkerProgramPath(unsigned bitness);
+
+// The bitness of the sources a press reaches: the program's own for the 32-bit edition; for the
+// 64-bit one, the bitness the user last chose a source of (64 until then).
+unsigned WorkerBitnessForPress();
+
+// Runs one job in a fresh worker of the bitness and waits for its end while the window's messages
+// go on. The job's file must exist; the worker writes the image into it.
+WorkerOutcome ScanInWorker(unsigned bitness, WorkerJob job, HWND mainWindow);
+
+// The program is closing: the running press is asked to end without an image, and its worker is
+// ended if it has not within a few seconds.
+void CancelWorkerScan();

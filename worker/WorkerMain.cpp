@@ -1,0 +1,134 @@
+// A scan worker: started by the program for one press, with the name of its channel and the
+// program's process id. It says who it is, takes one job, runs the whole TWAIN session for it,
+// writes the image into the file the program prepared, answers and ends. It ends by itself when
+// the program is gone, and ends its press without an image when the program asks.
+#include <windows.h>
+#include <shellapi.h>
+
+#include <cwchar>
+#include <vector>
+
+#include "../app/LastChance.h"
+#include "../common/ComHandles.h"
+#include "../common/Handles.h"
+#include "../twain/mdlTwain.h"
+#include "Channel.h"
+#include "WorkerMessages.h"
+
+namespace {
+
+constexpr unsigned OwnBitness = sizeof(void*) * 8;
+constexpr DWORD ConnectTimeoutMs = 30000;
+constexpr DWORD JobTimeoutMs = 60000;
+
+struct Arguments {
+  std::wstring channel;
+  DWORD program = 0;
+};
+
+Arguments ReadArguments() {
+  Arguments read;
+  int count = 0;
+  LPWSTR* arguments = CommandLineToArgvW(GetCommandLineW(), &count);
+  for (int i = 1; arguments && i + 1 < count; ++i) {
+    if (std::wcscmp(arguments[i], L"--channel") == 0)
+      read.channel = arguments[++i];
+    else if (std::wcscmp(arguments[i], L"--program") == 0)
+      read.program = std::wcstoul(arguments[++i], nullptr, 10);
+  }
+  LocalFree(arguments);
+  return read;
+}
+
+// Ends this process as soon as the program has gone, whatever the driver is doing.
+DWORD WINAPI EndWithProgram(void* program) {
+  WaitForSingleObject(static_cast<HANDLE>(program), INFINITE);
+  TerminateProcess(GetCurrentProcess(), ERROR_PROCESS_ABORTED);
+  return 0;
+}
+
+UniqueHandle ConnectToProgram(const std::wstring& name) {
+  const ULONGLONG start = GetTickCount64();
+  for (;;) {
+    UniqueHandle pipe(CreateFileW(name.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                                  FILE_FLAG_OVERLAPPED, nullptr));
+    if (pipe) {
+      DWORD mode = PIPE_READMODE_MESSAGE;
+      SetNamedPipeHandleState(pipe.get(), &mode, nullptr, nullptr);
+      return pipe;
+    }
+    // Busy while the program turns away another process that came first.
+    if (GetLastError() != ERROR_PIPE_BUSY || GetTickCount64() - start > ConnectTimeoutMs) return UniqueHandle();
+    WaitNamedPipeW(name.c_str(), 1000);
+  }
+}
+
+struct CancelWatch {
+  Channel* channel;
+  DWORD pressThread;
+};
+
+// The program's cancel ends the press as a quit does: the source is unwound, nothing transferred.
+DWORD WINAPI WatchForCancel(void* given) {
+  const CancelWatch& watch = *static_cast<CancelWatch*>(given);
+  std::vector<unsigned char> bytes;
+  WorkerCancel cancel{};
+  while (watch.channel->read(bytes, nullptr, INFINITE)) {
+    if (ReadWorkerMessage(bytes.data(), bytes.size(), WorkerMessageKind::Cancel, cancel)) {
+      RequestTransferCancel(watch.pressThread);
+      return 0;
+    }
+  }
+  return 0;
+}
+
+std::int32_t RunJob(const WorkerJob& job) {
+  const std::wstring file = WorkerText(job.imageFile);
+  MessageWindowOwner = reinterpret_cast<HWND>(static_cast<std::uintptr_t>(job.ownerWindow));
+  if (!IsWindow(MessageWindowOwner)) MessageWindowOwner = nullptr;
+  if (job.task == WorkerTask::ScanWithDialog) return AcquireWithUI(file, ImageTarget::PreparedFile);
+  return AcquireNoUI(job.resolution, job.pixelType, job.frame[0], job.frame[1], job.frame[2], job.frame[3], file,
+                     ImageTarget::PreparedFile);
+}
+
+}  // namespace
+
+int WINAPI wWinMain(HINSTANCE, HINSTANCE, LPWSTR, int) {
+  const Arguments arguments = ReadArguments();
+  if (arguments.channel.empty() || arguments.program == 0) return ERROR_INVALID_PARAMETER;  // started by hand
+  // The driver runs here: its crash or hang is logged as the program logs it, and this worker ends.
+  StationGuard guard;
+  UniqueHandle program(OpenProcess(SYNCHRONIZE, FALSE, arguments.program));
+  if (!program) return ERROR_PROCESS_ABORTED;
+  UniqueHandle watcher(CreateThread(nullptr, 64 * 1024, EndWithProgram, program.get(), 0, nullptr));
+
+  Channel channel(ConnectToProgram(arguments.channel).release());
+  if (!channel) return ERROR_PIPE_NOT_CONNECTED;
+  WorkerHello hello = NewWorkerMessage<WorkerHello>(WorkerMessageKind::Hello);
+  hello.bitness = OwnBitness;
+  hello.processId = GetCurrentProcessId();
+  if (!channel.send(hello)) return ERROR_PIPE_NOT_CONNECTED;
+  std::vector<unsigned char> bytes;
+  WorkerJob job{};
+  if (!channel.read(bytes, program.get(), JobTimeoutMs) ||
+      !ReadWorkerMessage(bytes.data(), bytes.size(), WorkerMessageKind::Job, job))
+    return ERROR_INVALID_DATA;
+
+  ComApartment apartment;  // sources' dialogs use COM and OLE
+  CancelWatch watch = {&channel, GetCurrentThreadId()};
+  UniqueHandle cancelWatcher(CreateThread(nullptr, 64 * 1024, WatchForCancel, &watch, 0, nullptr));
+  const std::int32_t status = RunJob(job);
+
+  WorkerAnswer answer = NewWorkerMessage<WorkerAnswer>(WorkerMessageKind::Answer);
+  answer.status = status;
+  answer.imageWritten = status == 0 ? 1 : 0;
+  const AcquisitionFailure failure = LastAcquisitionFailure();
+  if (status != 0 && !failure.description.empty()) {
+    answer.failureNumber = failure.number;
+    if (!SetWorkerText(answer.failure, failure.description))
+      SetWorkerText(answer.failure, failure.description.substr(0, WorkerFailureChars - 1));
+  }
+  channel.send(answer);
+  // Ends the cancel watcher's read with the process, before the channel it reads from would go.
+  ExitProcess(0);
+}
