@@ -2,7 +2,10 @@
 
 #include <windows.h>
 
+#include <optional>
+
 #include "../common/Handles.h"
+#include "../common/MachineLock.h"
 #include "../common/WinText.h"
 #include "LogText.h"
 
@@ -12,9 +15,36 @@ namespace {
 // and must not allocate.
 using PathText = FixedText<MAX_PATH * 2>;
 using LineText = FixedText<2048>;
+using LockName = FixedText<64>;
 
-// The log folder of the program (ending with "\"), set once at start for the last-chance handler.
-PathText PreparedFolder;
+// Every program that writes to a log folder (this one and its scan worker, of either bitness,
+// under any user) takes the folder's lock around the rollover and the append. A holder that does
+// not let go within this time is not waited for: the line is written anyway.
+constexpr DWORD LockTimeoutMs = 5000;
+
+// Where a line goes: the folder (ending with "\") and the name of its lock.
+struct LogTarget {
+  PathText folder;
+  LockName lock;
+};
+
+// The lock's name from the folder's full path in capitals, so that every spelling of one folder
+// gives the same lock.
+LogTarget TargetOf(const wchar_t* logFolder) {
+  LogTarget target{PathText(logFolder), LockName()};
+  wchar_t full[MAX_PATH * 2] = L"";
+  const DWORD length = GetFullPathNameW(logFolder, MAX_PATH * 2, full, nullptr);
+  const wchar_t* path = length > 0 && length < MAX_PATH * 2 ? full : logFolder;
+  wchar_t folded[MAX_PATH * 2] = L"";
+  if (LCMapStringW(LOCALE_INVARIANT, LCMAP_UPPERCASE, path, -1, folded, MAX_PATH * 2) > 0) path = folded;
+  AppendLogLockName(target.lock, path);
+  return target;
+}
+
+// The program's log and the security attributes of its lock, set once at start for the
+// last-chance handler.
+LogTarget PreparedTarget;
+std::optional<SecurityFromText> PreparedLockRights;
 
 void AppendNow(FixedText<128>& text) {
   SYSTEMTIME now;
@@ -58,23 +88,25 @@ void AppendBytes(const wchar_t* logFile, const char* bytes, int length) {
   WriteFile(file.get(), bytes, static_cast<DWORD>(length), &written, nullptr);
 }
 
-// The log's one writer: the folder made when missing, the log moved aside when too large, then
-// the line in the system's code page, in one write.
+// The log's one writer: the line in the system's code page, the folder made when missing, then
+// under the folder's lock the log moved aside when too large and the line appended in one write.
 template <typename Text>
-void WriteLine(const wchar_t* logFolder, const Text& line) {
+void WriteLine(const LogTarget& target, SECURITY_ATTRIBUTES* lockRights, const Text& line) {
+  const wchar_t* const logFolder = target.folder.c_str();
   PathText logFile(logFolder);
   logFile.append(L"Error.log");
-  if (!FolderExists(logFolder)) CreateDirectoryW(logFolder, nullptr);
-  RollOverIfTooLarge(logFolder, logFile.c_str());
   char bytes[sizeof(LineText) * 2];
   const int length = WideCharToMultiByte(CP_ACP, 0, line.c_str(), static_cast<int>(line.size()), bytes,
                                          static_cast<int>(sizeof bytes), nullptr, nullptr);
-  if (length > 0) {
+  std::string longer;  // a line longer than the buffer
+  if (length <= 0 && line.size() > 0) longer = ToAnsi(std::wstring(line.c_str(), line.size()));
+  if (!FolderExists(logFolder)) CreateDirectoryW(logFolder, nullptr);
+  const MachineLock lock(target.lock.c_str(), lockRights, LockTimeoutMs);
+  RollOverIfTooLarge(logFolder, logFile.c_str());
+  if (length > 0)
     AppendBytes(logFile.c_str(), bytes, length);
-  } else if (line.size() > 0) {
-    const std::string ansi = ToAnsi(std::wstring(line.c_str(), line.size()));  // longer than the buffer
-    AppendBytes(logFile.c_str(), ansi.data(), static_cast<int>(ansi.size()));
-  }
+  else if (!longer.empty())
+    AppendBytes(logFile.c_str(), longer.data(), static_cast<int>(longer.size()));
 }
 
 }  // namespace
@@ -92,7 +124,8 @@ void AppendErrorLine(const std::wstring& logFolder, std::int32_t number, const s
     AppendNow(now);
     std::wstring line;
     AppendLogLine(line, now.c_str(), number, description.c_str(), procedureName.c_str());
-    WriteLine(logFolder.c_str(), line);
+    SecurityFromText lockRights(MachineLockRights);
+    WriteLine(TargetOf(logFolder.c_str()), lockRights.get(), line);
   } catch (...) {
     // The log is the last resort for failures; a failure here has nowhere to go.
   }
@@ -105,9 +138,14 @@ void LogError(std::int32_t number, const std::wstring& description, const std::w
   }
 }
 
-void PrepareLastChanceLog() { PreparedFolder = PathText((ProgramFolder() + L"\\Logs\\").c_str()); }
+void PrepareLastChanceLog() {
+  PreparedTarget = TargetOf((ProgramFolder() + L"\\Logs\\").c_str());
+  PreparedLockRights.emplace(MachineLockRights);
+}
 
-const wchar_t* PreparedLogFolder() { return PreparedFolder.c_str(); }
+const wchar_t* PreparedLogFolder() { return PreparedTarget.folder.c_str(); }
+
+std::wstring ErrorLogLockName(const std::wstring& logFolder) { return TargetOf(logFolder.c_str()).lock.c_str(); }
 
 void AppendLastChanceLine(std::int32_t number, const wchar_t* description, const wchar_t* procedureName) noexcept {
   static LineText line;  // the handler runs once; its stack may be nearly spent
@@ -115,5 +153,5 @@ void AppendLastChanceLine(std::int32_t number, const wchar_t* description, const
   FixedText<128> now;
   AppendNow(now);
   AppendLogLine(line, now.c_str(), number, description, procedureName);
-  WriteLine(PreparedFolder.c_str(), line);
+  WriteLine(PreparedTarget, PreparedLockRights ? PreparedLockRights->get() : nullptr, line);
 }

@@ -1,5 +1,7 @@
 // The error log: one line per trapped failure in "Logs\Error.log" below the program's folder,
-// moved aside under a dated name once it has grown beyond the size limit.
+// moved aside under a dated name once it has grown beyond the size limit. Every program that
+// writes to a log folder (the program and its scan worker) appends and moves aside under the
+// folder's machine-wide lock.
 #pragma once
 
 #include <cstdint>
@@ -11,6 +13,9 @@ void LogError(std::int32_t number, const std::wstring& description, const std::w
 // The same into a given log folder (a text ending with "\"); LogError uses the program's own.
 void AppendErrorLine(const std::wstring& logFolder, std::int32_t number, const std::wstring& description,
                      const std::wstring& procedureName) noexcept;
+
+// The name of the lock of a log folder: the same for every spelling of the folder.
+std::wstring ErrorLogLockName(const std::wstring& logFolder);
 
 // The current local date and time in the general form of the user's regional settings.
 std::wstring NowText();

@@ -1,4 +1,5 @@
-// The text of the error log: its lines, the date and time form and the archive name.
+// The text of the error log: its lines, the date and time form, the archive name and the name of
+// the lock that every program writing to one log folder takes.
 // Kept free of Win32 so that it can be built and checked on any platform. Each text is composed
 // into any text type with append(const wchar_t*, size_t), append(size_t, wchar_t) and size():
 // std::wstring, or FixedText where nothing may be allocated (the last-chance handler).
@@ -93,3 +94,19 @@ void AppendArchiveFileName(Text& name, const wchar_t* dateTime) {
   name.append(L".log", 4);
 }
 std::wstring ArchiveFileName(const std::wstring& dateTime);
+
+// "Global\Zembrolite.ErrorLog." & eight hex digits of a hash of the log folder's full path as
+// the caller folded it to one case: the name of the machine-wide lock that every program
+// writing to that folder takes around its append and rollover.
+template <typename Text>
+void AppendLogLockName(Text& name, const wchar_t* foldedFolder) {
+  std::uint32_t hash = 2166136261u;  // FNV-1a over the UTF-16 code units, low byte first
+  for (std::size_t i = 0; foldedFolder && foldedFolder[i]; ++i) {
+    const auto unit = static_cast<std::uint16_t>(foldedFolder[i]);
+    hash = (hash ^ (unit & 0xFFu)) * 16777619u;
+    hash = (hash ^ (unit >> 8)) * 16777619u;
+  }
+  const wchar_t* const prefix = L"Global\\Zembrolite.ErrorLog.";
+  name.append(prefix, logtext::Length(prefix));
+  for (int shift = 28; shift >= 0; shift -= 4) name.append(1, L"0123456789ABCDEF"[(hash >> shift) & 0xFu]);
+}

@@ -1,12 +1,12 @@
 #include "StationNames.h"
 
 #include <bcrypt.h>
-#include <sddl.h>
 #include <shlobj.h>
 
 #include <optional>
 
 #include "../common/Handles.h"
+#include "../common/MachineLock.h"
 
 namespace {
 
@@ -14,50 +14,6 @@ namespace {
 // rest is inherited from the parent folder. Without this, the first user to save a name would
 // own the record and every other user of the station would fall back to random names.
 constexpr wchar_t StoreFolderRights[] = L"D:(A;OICI;0x1301BF;;;BU)";
-// Every user may take the lock (SYNCHRONIZE | MUTEX_MODIFY_STATE); only the system and
-// administrators may do more.
-constexpr wchar_t LockRights[] = L"D:(A;;0x1F0001;;;SY)(A;;0x1F0001;;;BA)(A;;0x100001;;;WD)";
-
-// Security attributes made from a descriptor string; without it the object gets the defaults.
-class SecurityFromText {
- public:
-  explicit SecurityFromText(const wchar_t* sddl) {
-    PSECURITY_DESCRIPTOR descriptor = nullptr;
-    if (ConvertStringSecurityDescriptorToSecurityDescriptorW(sddl, SDDL_REVISION_1, &descriptor, nullptr))
-      descriptor_.reset(descriptor);
-    attributes_ = {sizeof attributes_, descriptor_.get(), FALSE};
-  }
-  SECURITY_ATTRIBUTES* get() { return descriptor_ ? &attributes_ : nullptr; }
-
- private:
-  UniqueLocal descriptor_;
-  SECURITY_ATTRIBUTES attributes_{};
-};
-
-// The machine-wide lock for one scope; abandoned by a program that ended while holding it, it
-// is still taken (a half-written record then reads as damaged).
-class SequenceLock {
- public:
-  SequenceLock(const std::wstring& name, DWORD timeoutMs) {
-    SecurityFromText rights(LockRights);
-    mutex_.reset(CreateMutexW(rights.get(), FALSE, name.c_str()));
-    if (!mutex_) mutex_.reset(OpenMutexW(SYNCHRONIZE | MUTEX_MODIFY_STATE, FALSE, name.c_str()));
-    if (!mutex_) return;
-    const DWORD waited = WaitForSingleObject(mutex_.get(), timeoutMs);
-    held_ = waited == WAIT_OBJECT_0 || waited == WAIT_ABANDONED;
-  }
-  ~SequenceLock() {
-    if (held_) ReleaseMutex(mutex_.get());
-  }
-  SequenceLock(const SequenceLock&) = delete;
-  SequenceLock& operator=(const SequenceLock&) = delete;
-  bool held() const { return held_; }
-
- private:
-  UniqueHandle mutex_;
-  bool held_ = false;
-};
-
 ClockReading LocalClock() {
   SYSTEMTIME now;
   GetLocalTime(&now);
@@ -111,7 +67,10 @@ bool ReplaceRecord(HANDLE file, const std::string& bytes) {
 std::optional<std::wstring> NameFromRecord(const StationNameSetup& setup, const std::string& station,
                                            std::uint32_t today) {
   if (setup.storeFolder.empty()) return std::nullopt;
-  SequenceLock lock(SequenceLockName(setup.storeFolder), setup.lockTimeoutMs);
+  // Abandoned by a program that ended while holding it, the lock is still taken: a half-written
+  // record then reads as damaged.
+  SecurityFromText lockRights(MachineLockRights);
+  MachineLock lock(SequenceLockName(setup.storeFolder).c_str(), lockRights.get(), setup.lockTimeoutMs);
   if (!lock.held()) return std::nullopt;
   MakeStoreFolder(setup.storeFolder);
   UniqueHandle file(CreateFileW(SequenceRecordPath(setup.storeFolder).c_str(), GENERIC_READ | GENERIC_WRITE,
