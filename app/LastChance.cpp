@@ -191,8 +191,15 @@ void HandOverCrash(EXCEPTION_POINTERS* pointers) {
   }
 }
 
+// A scan worker ends at once with the exception's code, which tells the program that its guard
+// has logged: no error report of Windows is shown for it, and no thread of it lingers.
+void EndScanWorker(DWORD code) {
+  if (!State.pressInProgress) TerminateProcess(GetCurrentProcess(), code);
+}
+
 LONG WINAPI LastChanceFilter(EXCEPTION_POINTERS* pointers) {
   if (InterlockedExchange(&Crashing, 1) == 0) HandOverCrash(pointers);
+  EndScanWorker(pointers->ExceptionRecord->ExceptionCode);
   // Windows' error reporting goes on from here, and restarts the program when it was asked to.
   return EXCEPTION_CONTINUE_SEARCH;
 }
@@ -210,6 +217,7 @@ LONG WINAPI LastChanceFilter(EXCEPTION_POINTERS* pointers) {
 #endif
     HandOverCrash(&TerminatePointers);
   }
+  EndScanWorker(CppThrowCode);
   RaiseException(CppThrowCode, EXCEPTION_NONCONTINUABLE, 0, nullptr);  // for Windows' error reporting
   std::abort();
 }

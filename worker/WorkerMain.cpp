@@ -96,6 +96,8 @@ std::int32_t RunJob(const WorkerJob& job) {
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, LPWSTR, int) {
   const Arguments arguments = ReadArguments();
   if (arguments.channel.empty() || arguments.program == 0) return ERROR_INVALID_PARAMETER;  // started by hand
+  // No box of Windows' stops a press: a driver's missing file or crash is logged, never shown.
+  SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOGPFAULTERRORBOX | SEM_NOOPENFILEERRORBOX);
   // The driver runs here: its crash or hang is logged as the program logs it, and this worker ends.
   StationGuard guard;
   UniqueHandle program(OpenProcess(SYNCHRONIZE, FALSE, arguments.program));
