@@ -259,7 +259,10 @@ DWORD WINAPI GuardThread(void*) {
   bool reportedInPress = false;
   for (;;) {
     const DWORD woke = WaitForMultipleObjects(2, waits, FALSE, WatchIntervalMs);
-    if (woke == WAIT_OBJECT_0) return 0;
+    if (woke == WAIT_OBJECT_0) {
+      Watch(reported, reportedCall, reportedInPress);  // a call reported as hung may have returned since
+      return 0;
+    }
     if (woke == WAIT_OBJECT_0 + 1) {
       HandleCrash();
       SetEvent(State.crashHandled.get());

@@ -71,6 +71,7 @@ AppError NotSaved(const std::wstring& path) {
 // image is a trapped failure, with why, unless the operator ended it or the worker's guard has
 // logged it.
 void ScanThroughWorker(WorkerJob job, const std::wstring& path) {
+  RemoveLeftoverImageFiles(FolderOf(path));
   TemporaryImageFile temporary(FolderOf(path));
   if (temporary.path().empty()) throw NotSaved(path);
   if (!SetWorkerText(job.imageFile, temporary.path()))

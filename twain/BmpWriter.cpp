@@ -89,6 +89,21 @@ TemporaryImageFile::~TemporaryImageFile() {
   if (!path_.empty()) DeleteFileW(path_.c_str());
 }
 
+void RemoveLeftoverImageFiles(const std::wstring& folder) {
+  constexpr ULONGLONG LeftoverAge = 10ULL * 60 * 10000000;  // in 100 ns
+  FILETIME now;
+  GetSystemTimeAsFileTime(&now);
+  const ULONGLONG current = (static_cast<ULONGLONG>(now.dwHighDateTime) << 32) | now.dwLowDateTime;
+  WIN32_FIND_DATAW found;
+  UniqueFind search(FindFirstFileW((folder + L"zbm*.tmp").c_str(), &found));
+  for (bool more = static_cast<bool>(search); more; more = FindNextFileW(search.get(), &found) != FALSE) {
+    const ULONGLONG written =
+        (static_cast<ULONGLONG>(found.ftLastWriteTime.dwHighDateTime) << 32) | found.ftLastWriteTime.dwLowDateTime;
+    if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && current > written + LeftoverAge)
+      DeleteFileW((folder + found.cFileName).c_str());
+  }
+}
+
 std::wstring FolderOf(const std::wstring& path) {
   const size_t separator = path.find_last_of(L"\\/");
   if (separator != std::wstring::npos) return path.substr(0, separator + 1);

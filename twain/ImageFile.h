@@ -22,6 +22,11 @@ class TemporaryImageFile {
   std::wstring path_;
 };
 
+// Deletes the temporary image files in the folder that a program killed while it saved has left:
+// those not written to for ten minutes that nobody holds open. A press may take longer only while
+// its file is still empty, and its worker then makes it anew.
+void RemoveLeftoverImageFiles(const std::wstring& folder);
+
 // The folder of a file's path, ending with its separator.
 std::wstring FolderOf(const std::wstring& path);
 

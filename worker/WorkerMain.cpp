@@ -6,6 +6,7 @@
 #include <shellapi.h>
 
 #include <cwchar>
+#include <optional>
 #include <vector>
 
 #include "../app/LastChance.h"
@@ -99,7 +100,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, LPWSTR, int) {
   // No box of Windows' stops a press: a driver's missing file or crash is logged, never shown.
   SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOGPFAULTERRORBOX | SEM_NOOPENFILEERRORBOX);
   // The driver runs here: its crash or hang is logged as the program logs it, and this worker ends.
-  StationGuard guard;
+  std::optional<StationGuard> guard(std::in_place);
   UniqueHandle program(OpenProcess(SYNCHRONIZE, FALSE, arguments.program));
   if (!program) return ERROR_PROCESS_ABORTED;
   UniqueHandle watcher(CreateThread(nullptr, 64 * 1024, EndWithProgram, program.get(), 0, nullptr));
@@ -131,6 +132,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, LPWSTR, int) {
       SetWorkerText(answer.failure, failure.description.substr(0, WorkerFailureChars - 1));
   }
   channel.send(answer);
+  guard.reset();  // its last look: a call it reported as hung has returned
   // Ends the cancel watcher's read with the process, before the channel it reads from would go.
   ExitProcess(0);
 }
