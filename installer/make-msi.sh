@@ -19,7 +19,9 @@ sign() {
   mv "$1.signed" "$1"
 }
 
-for file in Zembrolite.exe ImageNameProvider.dll VirtualScanner.ds; do
+workers=ZembroliteScan32.exe
+[ "$arch" = x64 ] && workers="$workers ZembroliteScan64.exe"
+for file in Zembrolite.exe $workers ImageNameProvider.dll VirtualScanner.ds; do
   "$strip" --strip-all -o "$stage/$file" "$build/bin/$file"
   sign "$stage/$file"
 done

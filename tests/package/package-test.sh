@@ -45,7 +45,7 @@ check_tables() {
   [ "$granted" = "LOGSFOLDER:0x1301bf Settings.ini:0x1301bf " ] || fail "$msi: the station's users are granted $granted"
   ! msiinfo tables "$msi" | grep -qxE 'SelfReg|LockPermissions|Class' || fail "$msi: self-registration or other rights"
   files=$(msiinfo export "$msi" File | tail -n +4 | cut -f3 | sort | tr '\r\n' '  ')
-  [ "$files" = "ImageNameProvider.dll Settings.ini TWAINDSM-LICENSE.txt $([ $bits = 64 ] && echo "TWAINDSM.dll ")TWAINDSM.dll VirtualScanner.ds Zembrolite.exe " ] ||
+  [ "$files" = "ImageNameProvider.dll Settings.ini TWAINDSM-LICENSE.txt $([ $bits = 64 ] && echo "TWAINDSM.dll ")TWAINDSM.dll VirtualScanner.ds Zembrolite.exe ZembroliteScan32.exe $([ $bits = 64 ] && echo "ZembroliteScan64.exe ")" ] ||
     fail "$msi: files $files"
   [ "$(manager_components "$msi")" = "$(manager_components "$root/third_party/twaindsm/$bits/TWAINDSM$bits.msm")" ] ||
     fail "$msi: the manager's components are $(manager_components "$msi")"
@@ -55,7 +55,6 @@ check_tables() {
   done
   [ "$kept" = "144 144 " ] || fail "$msi: settings and logs not permanent and never overwritten ($kept)"
   msiinfo export "$msi" Feature | grep -qP '^VirtualScanner\t.*\t1000\t' || fail "$msi: scanner feature on by default"
-  # The packed program is large-address-aware (the PE file header's characteristics, bit 0x20).
   local unpacked pe characteristics
   unpacked=$(mktemp -d)
   msiextract -C "$unpacked" "$msi" >/dev/null
@@ -63,9 +62,16 @@ check_tables() {
   program=$(find "$unpacked" -name Zembrolite.exe)
   # The scanner packed is the one that ships, not the tests' build that patches the manager's free.
   ! grep -qa 'outstanding=' "$(find "$unpacked" -name VirtualScanner.ds)" || fail "$msi: the tests' counting scanner"
+  # The program and the workers, which hold the image, are large-address-aware (the PE file
+  # header's characteristics, bit 0x20).
+  local holder holders
+  mapfile -d '' holders < <(find "$unpacked" -name 'ZembroliteScan*.exe' -print0)
+  for holder in "$program" "${holders[@]}"; do
+    pe=$(od -An -tu4 -j60 -N4 "$holder" | tr -d ' ')
+    characteristics=$(od -An -tu2 -j$((pe + 22)) -N2 "$holder" | tr -d ' ')
+    ((characteristics & 0x20)) || fail "$msi: $(basename "$holder") is not large-address-aware"
+  done
   pe=$(od -An -tu4 -j60 -N4 "$program" | tr -d ' ')
-  characteristics=$(od -An -tu2 -j$((pe + 22)) -N2 "$program" | tr -d ' ')
-  ((characteristics & 0x20)) || fail "$msi: the program is not large-address-aware"
   # It is terminal-server aware (the optional header's DllCharacteristics, bit 0x8000, at the same
   # place in PE32 and PE32+), so that on a Remote Desktop Session Host the Windows folder it asks
   # for, where twain_32.dll lies, is the system's and not one of the user's own.
