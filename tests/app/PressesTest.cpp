@@ -613,6 +613,32 @@ TEST_F(Presses, DriverThatDoesNotReturnIsLoggedAndAgainWhenItDoes) {
 }
 
 #ifdef _WIN64
+// The 64-bit program reaches a 32-bit-only source: a user who chose a 32-bit source has the press
+// run in the 32-bit worker, through the 32-bit manager, and the image saved as from any other.
+TEST_F(Presses, ThirtyTwoBitSourceScansThroughThe32BitWorker) {
+  if (!installed) GTEST_SKIP() << "needs a 32-bit scanner and manager beside the 64-bit ones: the station's packages";
+  wchar_t windows[MAX_PATH];
+  GetWindowsDirectoryW(windows, MAX_PATH);
+  const std::wstring scanner32 = std::wstring(windows) + L"\\twain_32\\";
+  WriteFileBytes(scanner32 + L"VirtualScanner.ini", "[Log]\r\nCalls=1\r\nChecksum=1\r\n");
+  DeleteFileW((scanner32 + L"VirtualScanner.log").c_str());
+  const DWORD bitness = 32;
+  RegSetKeyValueW(HKEY_CURRENT_USER, L"Software\\Qorv\\Zembrolite", L"SourceBitness", REG_DWORD, &bitness,
+                  sizeof bitness);
+  settings("DPI=30\r\nColorType=RGB\r\n");
+  ProgramCopy program = Started();
+  ClickScan(window);
+  const std::wstring image = NewImage(program, 120000);
+  const std::string log = ReadFileBytes(scanner32 + L"VirtualScanner.log");
+  RegDeleteKeyValueW(HKEY_CURRENT_USER, L"Software\\Qorv\\Zembrolite", L"SourceBitness");
+  DeleteFileW((scanner32 + L"VirtualScanner.ini").c_str());
+  ASSERT_FALSE(image.empty()) << log;
+  EXPECT_EQ(ImageFacts(image), std::vector<int>({255, 351, 24, 54}));
+  EXPECT_TRUE(std::regex_search(log, std::regex(R"(TWAINDSM\.dll application=.* protocol 2\.4 )"))) << log;
+  EXPECT_NE(log.find("IMAGENATIVEXFER.GET -> 6"), std::string::npos) << log;
+  Close(program);
+}
+
 // Where the 2.x manager is not installed, the 64-bit edition meets only a 32-bit twain_32.dll on
 // 64-bit Windows: a press says in the log that the manager for 64-bit programs is missing.
 TEST_F(Presses, PressWithoutAManagerFor64BitProgramsSaysItIsNotInstalled) {

@@ -31,7 +31,7 @@ shipped() { cmp -s "$1" "/job/twaindsm/$2/TWAINDSM.dll"; }
 
 # The installs, as an administrator's deployment tool runs them.
 files_of_x86() {
-  for file in Zembrolite.exe ImageNameProvider.dll Settings.ini Logs TWAINDSM-LICENSE.txt; do
+  for file in Zembrolite.exe ZembroliteScan32.exe ImageNameProvider.dll Settings.ini Logs TWAINDSM-LICENSE.txt; do
     [ -e "$installed/$file" ] || { echo "missing: $file" && return 1; }
   done
   [ ! -e "$installed64" ] && [ -n "$(find "$drive" -path '*Start Menu/Programs/Zembrolite.lnk')" ] &&
@@ -60,7 +60,7 @@ export ZEMBROLITE_SHARED_OUTPUT='C:\scans\' ZEMBROLITE_TIMEOUT_SCALE=${ZEMBROLIT
 installed_case() {  # installed_case <program's folder> <test program> <case>
   ZEMBROLITE_INSTALLED=$1 timeout 1200 wine "$2" --gtest_filter="$3" </dev/null 2>&1 | tr -d '\r' >>/job/installed.log
   # What a case that timed out left running (the guest has no pkill).
-  for pid in $(grep -l Zembrolite.exe /proc/[0-9]*/cmdline 2>/dev/null | cut -d/ -f3); do kill "$pid" 2>/dev/null; done
+  for pid in $(grep -l Zembrolite /proc/[0-9]*/cmdline 2>/dev/null | cut -d/ -f3); do kill "$pid" 2>/dev/null; done
   grep -qF "[       OK ] $3 " /job/installed.log
 }
 # The presses of the table that the installed program shows through the manager its package
@@ -76,7 +76,8 @@ for name in $(cases "$tests" 'Presses.*:*PressesThrough.*/Twain2Manager:-*EachFa
 done
 
 files_of_x64() {
-  for file in Zembrolite.exe ImageNameProvider.dll Settings.ini Logs TWAINDSM-LICENSE.txt; do
+  for file in Zembrolite.exe ZembroliteScan32.exe ZembroliteScan64.exe ImageNameProvider.dll Settings.ini Logs \
+    TWAINDSM-LICENSE.txt; do
     [ -e "$installed64/$file" ] || { echo "missing: $file" && return 1; }
   done
   [ -n "$(find "$drive" -path '*Start Menu/Programs/Zembrolite (64-bit).lnk')" ] &&
@@ -89,6 +90,10 @@ check "install x64: the files in Program Files\\Zembrolite, the shortcut, the so
 tests64='C:\tests\app64\app_tests.exe'
 colours='Managers/PressesThrough.FixedSettingsInEachColourType/Twain2Manager'
 check "installed x64 program: $colours" installed_case 'C:\Program Files\Zembrolite' "$tests64" "$colours"
+# One program for every driver: the x64 program presses the x86 package's 32-bit scanner through
+# its 32-bit worker and the 32-bit manager.
+thirty_two='Presses.ThirtyTwoBitSourceScansThroughThe32BitWorker'
+check "installed x64 program: $thirty_two" installed_case 'C:\Program Files\Zembrolite' "$tests64" "$thirty_two"
 
 # The x64 package goes; the 32-bit manager, which the x86 package deployed too, stays for the
 # 32-bit program, which still scans through it.
@@ -122,7 +127,9 @@ repaired() {
 }
 uninstalled() {
   msiexec /x 'Z:\job\Zembrolite-1.0.1-x86.msi' || return 1
-  for file in Zembrolite.exe ImageNameProvider.dll TWAINDSM-LICENSE.txt; do [ ! -e "$installed/$file" ] || return 1; done
+  for file in Zembrolite.exe ZembroliteScan32.exe ImageNameProvider.dll TWAINDSM-LICENSE.txt; do
+    [ ! -e "$installed/$file" ] || return 1
+  done
   [ ! -e "$drive/windows/twain_32/VirtualScanner.ds" ] && [ -z "$(in_view 32)" ] &&
     ! uninstall_entries 32 | grep -q Zembrolite &&
     [ -z "$(find "$drive" -path '*Start Menu/Programs/Zembrolite.lnk')" ] &&
