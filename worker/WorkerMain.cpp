@@ -14,6 +14,7 @@
 #include "../common/Handles.h"
 #include "../twain/mdlTwain.h"
 #include "Channel.h"
+#include "WorkerMain.h"
 #include "WorkerMessages.h"
 
 namespace {
@@ -94,7 +95,7 @@ std::int32_t RunJob(const WorkerJob& job) {
 
 }  // namespace
 
-int WINAPI wWinMain(HINSTANCE, HINSTANCE, LPWSTR, int) {
+int RunScanWorker() {
   const Arguments arguments = ReadArguments();
   if (arguments.channel.empty() || arguments.program == 0) return ERROR_INVALID_PARAMETER;  // started by hand
   // No box of Windows' stops a press: a driver's missing file or crash is logged, never shown.

@@ -508,6 +508,28 @@ TEST_F(Presses, ClosingOrKillingDuringAHangLeavesNoWorker) {
   Close(program);
 }
 
+// Only the worker that the program started may use its channel: a process of the same user that
+// connects first is cut off without a word and named in the log, and the press goes on with its
+// worker. The worker here is the tests' build of it that starts such a stranger first.
+TEST_F(Presses, StrangerOnTheChannelIsRefusedAndThePressGoesOn) {
+  if (installed) GTEST_SKIP() << "puts the tests' build of the worker in place of the program's";
+  const std::wstring worker = sizeof(void*) == 8 ? L"ZembroliteScan64.exe" : L"ZembroliteScan32.exe";
+  ASSERT_TRUE(
+      CopyFileW((TestExeFolder() + L"\\..\\stand-ins\\" + worker).c_str(), (folder + L"\\" + worker).c_str(), FALSE));
+  settings("DPI=30\r\n");
+  const std::string log = ErrorLog();
+  ProgramCopy program = Started();
+  ClickScan(window);
+  EXPECT_FALSE(NewImage(program).empty()) << ScannerCallLog();
+  EXPECT_EQ(ReadFileBytes(folder + L"\\stranger.txt"), "refused");
+  const std::vector<std::string> lines = LinesAfter(log);
+  ASSERT_EQ(lines.size(), 1u) << ErrorLog();
+  EXPECT_TRUE(std::regex_search(lines[0], std::regex(" 5 +Process \\d+ connected to the scan's channel in place of its "
+                                                     "worker and was refused\\. +Main_cmdZadudUVur_Click$")))
+      << lines[0];
+  Close(program);
+}
+
 // The largest image of each edition, in one block: 1,566 MiB for the 32-bit one (a 78 x 78 inch
 // flatbed at 300 dpi in colour), which without large-address-aware has no room for it; 2,575 MiB
 // for the 64-bit one (100 x 100 inches), beyond any signed 32-bit size, as far as the .bmp
