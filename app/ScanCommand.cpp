@@ -74,7 +74,7 @@ void ScanThroughWorker(WorkerJob job, const std::wstring& path) {
   RemoveLeftoverImageFiles(FolderOf(path));
   TemporaryImageFile temporary(FolderOf(path));
   if (temporary.path().empty()) throw NotSaved(path);
-  if (!SetWorkerText(job.imageFile, temporary.path()))
+  if (!SetWorkerText(job.preparedFile, temporary.path()) || !SetWorkerText(job.imagePath, path))
     throw AppError{ERROR_FILENAME_EXCED_RANGE, L"The image could not be saved as " + path + L"."};
   AcquisitionScope running;
   const WorkerOutcome outcome = ScanInWorker(WorkerBitnessForPress(), job, MainWindowHandle());

@@ -43,7 +43,7 @@ bool NegotiateNoUI(float resolution, std::int32_t pixelType, float left, float t
 }
 
 template <typename Negotiate>
-std::int32_t Acquire(bool showUI, const std::wstring& path, ImageTarget target, Negotiate negotiate) {
+std::int32_t Acquire(bool showUI, const std::wstring& path, const std::wstring& preparedFile, Negotiate negotiate) {
   ForgetPressFailure();
   bool noneAsked = false;  // the source's dialog closed without a scan, a cancel, or the program closing
   // Declared in this order so that, on a failure, the image is freed before the source and
@@ -64,7 +64,7 @@ std::int32_t Acquire(bool showUI, const std::wstring& path, ImageTarget target, 
     noneAsked = TransferCancelRequested() || !image;
     if (noneAsked) return 1;
     HGLOBAL written = image.release();
-    return target == ImageTarget::PreparedFile ? WriteDibIntoFile(written, path) : WriteDibToBmp(written, path);
+    return preparedFile.empty() ? WriteDibToBmp(written, path) : WriteDibIntoFile(written, preparedFile, path);
   });
   // A failure that no call or file step explains (no window, no memory, an exception).
   if (status != 0 && !noneAsked) {
@@ -78,10 +78,11 @@ std::int32_t Acquire(bool showUI, const std::wstring& path, ImageTarget target, 
 }  // namespace
 
 std::int32_t AcquireNoUI(float resolution, std::int32_t pixelType, float left, float top, float right, float bottom,
-                         const std::wstring& path, ImageTarget target) {
-  return Acquire(false, path, target, [=] { return NegotiateNoUI(resolution, pixelType, left, top, right, bottom); });
+                         const std::wstring& path, const std::wstring& preparedFile) {
+  return Acquire(false, path, preparedFile,
+                 [=] { return NegotiateNoUI(resolution, pixelType, left, top, right, bottom); });
 }
 
-std::int32_t AcquireWithUI(const std::wstring& path, ImageTarget target) {
-  return Acquire(true, path, target, [] { return true; });
+std::int32_t AcquireWithUI(const std::wstring& path, const std::wstring& preparedFile) {
+  return Acquire(true, path, preparedFile, [] { return true; });
 }

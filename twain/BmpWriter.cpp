@@ -46,7 +46,8 @@ std::int32_t NotSaved(const std::wstring& path) {
   return 1;
 }
 
-std::int32_t WriteLockedDib(const std::uint8_t* dib, SIZE_T blockSize, const std::wstring& path, ImageTarget target) {
+std::int32_t WriteLockedDib(const std::uint8_t* dib, SIZE_T blockSize, const std::wstring& preparedFile,
+                            const std::wstring& path) {
   DibLayout layout = {};
   std::uint8_t fileHeader[BitmapFileHeaderBytes];
   // The header's sizes are trusted only as far as the block really reaches.
@@ -56,8 +57,8 @@ std::int32_t WriteLockedDib(const std::uint8_t* dib, SIZE_T blockSize, const std
     return 1;
   }
 
-  if (target == ImageTarget::PreparedFile)
-    return WriteBmpFile(path, fileHeader, dib, static_cast<size_t>(layout.dibSize)) ? 0 : NotSaved(path);
+  if (!preparedFile.empty())
+    return WriteBmpFile(preparedFile, fileHeader, dib, static_cast<size_t>(layout.dibSize)) ? 0 : NotSaved(path);
   TemporaryImageFile temporary(FolderOf(path));
   if (temporary.path().empty()) return NotSaved(path);
   if (!WriteBmpFile(temporary.path(), fileHeader, dib, static_cast<size_t>(layout.dibSize))) return NotSaved(path);
@@ -66,7 +67,7 @@ std::int32_t WriteLockedDib(const std::uint8_t* dib, SIZE_T blockSize, const std
   return 0;
 }
 
-std::int32_t WriteDib(HGLOBAL& image, const std::wstring& path, ImageTarget target) {
+std::int32_t WriteDib(HGLOBAL& image, const std::wstring& preparedFile, const std::wstring& path) {
   // From here the handle is ours: released on every way out, the caller's variable cleared.
   UniqueTwainMemory owned(std::exchange(image, nullptr));
   return Guarded([&] {
@@ -74,7 +75,7 @@ std::int32_t WriteDib(HGLOBAL& image, const std::wstring& path, ImageTarget targ
     TwainMemoryLock lock(owned.get());
     if (!lock.get()) return 1;
     // Written straight from the locked block: saving needs no second copy of the image.
-    return WriteLockedDib(static_cast<const std::uint8_t*>(lock.get()), GlobalSize(owned.get()), path, target);
+    return WriteLockedDib(static_cast<const std::uint8_t*>(lock.get()), GlobalSize(owned.get()), preparedFile, path);
   });
 }
 
@@ -123,10 +124,8 @@ bool PutImageInPlace(const std::wstring& finished, const std::wstring& path) {
   return false;
 }
 
-std::int32_t WriteDibToBmp(HGLOBAL& image, const std::wstring& path) {
-  return WriteDib(image, path, ImageTarget::ReplaceFile);
-}
+std::int32_t WriteDibToBmp(HGLOBAL& image, const std::wstring& path) { return WriteDib(image, L"", path); }
 
-std::int32_t WriteDibIntoFile(HGLOBAL& image, const std::wstring& path) {
-  return WriteDib(image, path, ImageTarget::PreparedFile);
+std::int32_t WriteDibIntoFile(HGLOBAL& image, const std::wstring& preparedFile, const std::wstring& path) {
+  return WriteDib(image, preparedFile, path);
 }

@@ -67,16 +67,15 @@ bool TransferCancelRequested();
 // One complete acquisition into a .bmp file at path. A right or bottom of 0 stands for the
 // source's whole physical extent. After a failure, LastAcquisitionFailure says why; after a
 // press that ended without a scan as the user or the program asked, it says nothing.
-// The image goes in place of the file at path through a temporary file beside it, or, for a
-// caller that puts it in place itself, straight into the file at path that it has prepared.
-enum class ImageTarget { ReplaceFile, PreparedFile };
+// The image goes in place of the file at path through a temporary file beside it; or, given a
+// prepared file, straight into that file, for a caller that puts it in place at path itself.
 std::int32_t AcquireNoUI(float resolution, std::int32_t pixelType, float left, float top, float right, float bottom,
-                         const std::wstring& path, ImageTarget target = ImageTarget::ReplaceFile);
-std::int32_t AcquireWithUI(const std::wstring& path, ImageTarget target = ImageTarget::ReplaceFile);
+                         const std::wstring& path, const std::wstring& preparedFile = L"");
+std::int32_t AcquireWithUI(const std::wstring& path, const std::wstring& preparedFile = L"");
 
 // Writes the packed DIB in image to path as a .bmp file. The handle is released and the
 // variable set to null on every path. An existing file is replaced only by a complete new one.
 std::int32_t WriteDibToBmp(HGLOBAL& image, const std::wstring& path);
-// The same straight into the file at path, which is made or emptied first; on failure it may hold
-// part of the image.
-std::int32_t WriteDibIntoFile(HGLOBAL& image, const std::wstring& path);
+// The same straight into the prepared file, which is emptied first and on failure may hold part of
+// the image; a failure names path, where the image was to go.
+std::int32_t WriteDibIntoFile(HGLOBAL& image, const std::wstring& preparedFile, const std::wstring& path);

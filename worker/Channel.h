@@ -44,5 +44,5 @@ class Channel {
   UniqueHandle readEvent_, writeEvent_;
   OVERLAPPED reading_ = {};
   bool readPending_ = false;
-  unsigned char buffer_[4096] = {};
+  unsigned char buffer_[8192] = {};  // the largest message, the job, fits
 };

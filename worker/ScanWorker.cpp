@@ -19,6 +19,7 @@ constexpr DWORD HelloTimeoutMs = 60000;
 // After the program asks a worker to end its press, it lets it unwind the source this long.
 constexpr ULONGLONG CancelGraceMs = 5000;
 constexpr DWORD EndedWorkerCode = ERROR_CANCELLED;
+static_assert(sizeof(WorkerJob) <= 8192 && sizeof(WorkerAnswer) <= 8192, "every message fits the channel's reads");
 
 bool CancelAsked = false;
 

@@ -85,12 +85,12 @@ DWORD WINAPI WatchForCancel(void* given) {
 }
 
 std::int32_t RunJob(const WorkerJob& job) {
-  const std::wstring file = WorkerText(job.imageFile);
+  const std::wstring prepared = WorkerText(job.preparedFile), path = WorkerText(job.imagePath);
   MessageWindowOwner = reinterpret_cast<HWND>(static_cast<std::uintptr_t>(job.ownerWindow));
   if (!IsWindow(MessageWindowOwner)) MessageWindowOwner = nullptr;
-  if (job.task == WorkerTask::ScanWithDialog) return AcquireWithUI(file, ImageTarget::PreparedFile);
-  return AcquireNoUI(job.resolution, job.pixelType, job.frame[0], job.frame[1], job.frame[2], job.frame[3], file,
-                     ImageTarget::PreparedFile);
+  if (job.task == WorkerTask::ScanWithDialog) return AcquireWithUI(path, prepared);
+  return AcquireNoUI(job.resolution, job.pixelType, job.frame[0], job.frame[1], job.frame[2], job.frame[3], path,
+                     prepared);
 }
 
 }  // namespace

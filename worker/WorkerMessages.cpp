@@ -3,7 +3,7 @@
 // Each record has the same size in a 32-bit and a 64-bit process.
 static_assert(sizeof(WorkerHeader) == 12, "header");
 static_assert(sizeof(WorkerHello) == 20, "hello");
-static_assert(sizeof(WorkerJob) == 12 + 4 * 7 + 8 + 2 * WorkerPathChars, "job");
+static_assert(sizeof(WorkerJob) == 12 + 4 * 7 + 8 + 2 * 2 * WorkerPathChars, "job");
 static_assert(sizeof(WorkerCancel) == 12, "cancel");
 static_assert(sizeof(WorkerAnswer) == 12 + 12 + 2 * WorkerFailureChars, "answer");
 

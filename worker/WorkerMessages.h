@@ -36,9 +36,10 @@ struct WorkerJob {
   WorkerTask task;
   std::int32_t pixelType;
   float resolution;
-  float frame[4];             // left, top, right, bottom
-  std::uint64_t ownerWindow;  // the program's main window, owner of the worker's windows
-  char16_t imageFile[WorkerPathChars];
+  float frame[4];                          // left, top, right, bottom
+  std::uint64_t ownerWindow;               // the program's main window, owner of the worker's windows
+  char16_t preparedFile[WorkerPathChars];  // where the worker writes the image
+  char16_t imagePath[WorkerPathChars];     // where the program puts it, for the words of a failure
 };
 
 // The program asks a worker to end its press without an image, as the program is closing.
