@@ -80,6 +80,7 @@ void MainFormLoad(HWND window) {
     AppTitle = TitleText(AppTitle, AppVersion);
     SetWindowTextW(window, AppTitle.c_str());
     LoadConfig();
+    if (ScanSettings.UseExternalProgram == 0) StartNextWorker();  // ready for the first press
   } catch (const AppError& error) {
     LogError(error.Number, error.Description, L"Main_Form_Load");
   } catch (const std::bad_alloc&) {
@@ -134,6 +135,7 @@ void CloseEveryWindow(HWND window) {
     return;
   }
   CloseOptionsDialog();
+  EndWaitingWorker();
   // A source that refused to close after an earlier press is asked once more, in TWAIN's order.
   UnwindSession(TwainState::ManagerLoaded);
   DestroyWindow(window);

@@ -122,4 +122,5 @@ void cmdZadudUVur_Click() {
   } catch (const std::bad_alloc&) {
     LogError(7, L"Out of memory", L"Main_cmdZadudUVur_Click");
   }
+  if (ScanSettings.UseExternalProgram == 0) StartNextWorker();
 }

@@ -90,6 +90,16 @@ LONGLONG LoggedTime(const char* event) {
   return at == std::string::npos ? 0 : std::stoll(log.substr(log.find('=', at) + 1));
 }
 
+// The file that a press prepares for its image, until the press puts it in place or removes it
+// after its worker's end.
+bool PreparedFileIn(const std::wstring& folder) {
+  WIN32_FIND_DATAW found;
+  HANDLE search = FindFirstFileW((folder + L"\\zbm*.tmp").c_str(), &found);
+  if (search == INVALID_HANDLE_VALUE) return false;
+  FindClose(search);
+  return true;
+}
+
 // A running copy of the program in the work folder, saving colour scans at 300 dpi into out\.
 struct RunningCopy {
   PROCESS_INFORMATION process = {};
@@ -127,8 +137,8 @@ struct RunningCopy {
   }
 
   // Presses "scan" and waits until an image is in place (its time) or the press has ended
-  // without one (0). The source is closed before the image is written, and from then on the
-  // program's thread does not pump messages until the press has ended.
+  // without one (0). The source is closed before the image is written; the press ends with its
+  // worker, and from then on the program's thread looks at no message until it has ended.
   LONGLONG press(std::wstring* image = nullptr) {
     for (std::wstring old = ImageIn(output); !old.empty(); old = ImageIn(output)) DeleteFileW(old.c_str());
     PostMessageW(button, BM_CLICK, 0, 0);
@@ -139,6 +149,7 @@ struct RunningCopy {
         return Now();
       }
       if (closed) {
+        while (PreparedFileIn(output)) Sleep(1);
         DWORD_PTR ignored = 0;
         SendMessageTimeoutW(button, WM_NULL, 0, 0, SMTO_BLOCK, 600000, &ignored);
         if (ImageIn(output).empty()) return 0;

@@ -7,6 +7,13 @@ Channel::Channel(HANDLE pipe)
 
 Channel::~Channel() { cancelPending(); }
 
+void Channel::reset(HANDLE pipe) {
+  cancelPending();
+  pipe_.reset(pipe);
+  if (!readEvent_) readEvent_.reset(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+  if (!writeEvent_) writeEvent_.reset(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+}
+
 // The buffer of a read in flight must outlive it: an owner that goes cancels it and waits.
 void Channel::cancelPending() {
   if (!readPending_ || !pipe_) return;

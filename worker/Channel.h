@@ -18,6 +18,8 @@ class Channel {
   Channel& operator=(const Channel&) = delete;
   ~Channel();
 
+  // Takes a pipe in place of the one it had.
+  void reset(HANDLE pipe);
   HANDLE pipe() const { return pipe_.get(); }
   explicit operator bool() const { return static_cast<bool>(pipe_); }
 

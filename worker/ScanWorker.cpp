@@ -3,6 +3,7 @@
 #include <bcrypt.h>
 #include <sddl.h>
 
+#include <memory>
 #include <vector>
 
 #include "../common/AppError.h"
@@ -280,6 +281,59 @@ WorkerOutcome EndedWithoutAnswer(const WorkerProcess& worker) {
 
 WorkerOutcome Failure(std::int32_t number, const std::wstring& text) { return {false, number, text}; }
 
+std::wstring WorkerWords(unsigned bitness) {
+  return L"The scan's " + std::to_wstring(bitness) + L"-bit worker " + WorkerProgramPath(bitness);
+}
+
+// A worker started, with the program's end of its channel; it waits for its job.
+struct StartedWorker {
+  unsigned bitness = 0;
+  Channel channel;
+  WorkerProcess process;  // ended first when the whole goes
+};
+
+// The worker started ahead of the next press, if any: a worker's start costs a good part of a
+// press, and the operator need not wait for it.
+std::unique_ptr<StartedWorker> Waiting;
+// The worker of the press before, which has answered and is on its way out.
+std::unique_ptr<StartedWorker> Finishing;
+
+std::unique_ptr<StartedWorker> StartWorker(unsigned bitness, WorkerOutcome& failure) {
+  const std::wstring path = WorkerProgramPath(bitness), which = WorkerWords(bitness);
+  if (GetFileAttributesW(path.c_str()) == INVALID_FILE_ATTRIBUTES) {
+    failure = Failure(static_cast<std::int32_t>(GetLastError()), which + L" is missing.");
+    return nullptr;
+  }
+  const std::wstring version = FileVersionOf(path), ours = FileVersionOf(OwnPath());
+  if (version != ours) {
+    failure = Failure(ERROR_REVISION_MISMATCH, which + L" is version " + (version.empty() ? L"(none)" : version) +
+                                                   L"; the program is " + ours + L".");
+    return nullptr;
+  }
+  const std::wstring channelName = NewChannelName();
+  UniqueHandle pipe = CreateChannelPipe(channelName);
+  if (!pipe) {
+    failure = Failure(static_cast<std::int32_t>(GetLastError()), L"The scan's channel could not be made.");
+    return nullptr;
+  }
+  auto started = std::make_unique<StartedWorker>();
+  started->bitness = bitness;
+  started->channel.reset(pipe.release());
+  if (!started->process.start(path, channelName)) {
+    const AppError error = LastWin32Error();
+    failure = Failure(error.Number, which + L" could not be started: " + error.Description);
+    return nullptr;
+  }
+  return started;
+}
+
+// The waiting worker when it is of the bitness and still there.
+std::unique_ptr<StartedWorker> TakeWaitingWorker(unsigned bitness) {
+  std::unique_ptr<StartedWorker> taken = std::move(Waiting);
+  if (taken && (taken->bitness != bitness || taken->process.ended())) taken.reset();
+  return taken;
+}
+
 }  // namespace
 
 std::wstring WorkerProgramPath(unsigned bitness) {
@@ -297,25 +351,18 @@ unsigned WorkerBitnessForPress() {
 }
 
 WorkerOutcome ScanInWorker(unsigned bitness, WorkerJob job, HWND mainWindow) {
+  Finishing.reset();
   CancelAsked = false;
   KeptQuit quit;
-  const std::wstring path = WorkerProgramPath(bitness);
-  const std::wstring which = L"The scan's " + std::to_wstring(bitness) + L"-bit worker " + path;
-  if (GetFileAttributesW(path.c_str()) == INVALID_FILE_ATTRIBUTES)
-    return Failure(static_cast<std::int32_t>(GetLastError()), which + L" is missing.");
-  const std::wstring version = FileVersionOf(path), ours = FileVersionOf(OwnPath());
-  if (version != ours)
-    return Failure(ERROR_REVISION_MISMATCH, which + L" is version " + (version.empty() ? L"(none)" : version) +
-                                                L"; the program is " + ours + L".");
-
-  const std::wstring channelName = NewChannelName();
-  Channel channel(CreateChannelPipe(channelName).release());
-  if (!channel) return Failure(static_cast<std::int32_t>(GetLastError()), L"The scan's channel could not be made.");
-  WorkerProcess worker;
-  if (!worker.start(path, channelName)) {
-    const AppError error = LastWin32Error();
-    return Failure(error.Number, which + L" could not be started: " + error.Description);
+  const std::wstring which = WorkerWords(bitness);
+  std::unique_ptr<StartedWorker> started = TakeWaitingWorker(bitness);
+  if (!started) {
+    WorkerOutcome failure;
+    started = StartWorker(bitness, failure);
+    if (!started) return failure;
   }
+  Channel& channel = started->channel;
+  WorkerProcess& worker = started->process;
   if (!AwaitWorker(channel, worker, quit)) {
     if (CancelAsked) return {};
     WorkerOutcome ended = EndedWithoutAnswer(worker);
@@ -341,13 +388,31 @@ WorkerOutcome ScanInWorker(unsigned bitness, WorkerJob job, HWND mainWindow) {
       return Failure(ERROR_INVALID_DATA, L"The scan's worker answered with a message the program cannot read.");
     return EndedWithoutAnswer(worker);
   }
-  // Its work is done once it has answered; it is not left to linger into the next press.
-  WaitOnWorker(nullptr, worker, channel, 10000, quit);
+  // Its work is done once it has answered, and it ends by itself; should it not have by the next
+  // press, that press ends it.
+  Finishing = std::move(started);
   WorkerOutcome outcome;
   outcome.imageWritten = answer.status == 0 && answer.imageWritten == 1;
   outcome.failure = WorkerText(answer.failure);
   outcome.number = outcome.failure.empty() ? 0 : answer.failureNumber;
   return outcome;
+}
+
+void StartNextWorker() noexcept {
+  if (CancelAsked) return;  // the program is closing
+  try {
+    const unsigned bitness = WorkerBitnessForPress();
+    if (Waiting && Waiting->bitness == bitness && !Waiting->process.ended()) return;
+    WorkerOutcome ignored;  // a worker that cannot start says why at the press
+    Waiting = StartWorker(bitness, ignored);
+  } catch (...) {
+    Waiting.reset();  // the press starts its own
+  }
+}
+
+void EndWaitingWorker() {
+  Waiting.reset();
+  Finishing.reset();
 }
 
 void CancelWorkerScan() {

@@ -30,6 +30,11 @@ unsigned WorkerBitnessForPress();
 // go on. The job's file must exist; the worker writes the image into it.
 WorkerOutcome ScanInWorker(unsigned bitness, WorkerJob job, HWND mainWindow);
 
+// Starts the worker of the next press ahead of time, unless one of the bitness waits already;
+// and ends the one that waits, when the program closes.
+void StartNextWorker() noexcept;
+void EndWaitingWorker();
+
 // The program is closing: the running press is asked to end without an image, and its worker is
 // ended if it has not within a few seconds.
 void CancelWorkerScan();

@@ -20,8 +20,6 @@
 namespace {
 
 constexpr unsigned OwnBitness = sizeof(void*) * 8;
-constexpr DWORD ConnectTimeoutMs = 30000;
-constexpr DWORD JobTimeoutMs = 60000;
 
 struct Arguments {
   std::wstring channel;
@@ -49,8 +47,9 @@ DWORD WINAPI EndWithProgram(void* program) {
   return 0;
 }
 
-UniqueHandle ConnectToProgram(const std::wstring& name) {
-  const ULONGLONG start = GetTickCount64();
+// A worker may be started ahead of its press: it waits for the channel, and then for its job, as
+// long as the program lives.
+UniqueHandle ConnectToProgram(const std::wstring& name, HANDLE program) {
   for (;;) {
     UniqueHandle pipe(CreateFileW(name.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
                                   FILE_FLAG_OVERLAPPED, nullptr));
@@ -60,7 +59,7 @@ UniqueHandle ConnectToProgram(const std::wstring& name) {
       return pipe;
     }
     // Busy while the program turns away another process that came first.
-    if (GetLastError() != ERROR_PIPE_BUSY || GetTickCount64() - start > ConnectTimeoutMs) return UniqueHandle();
+    if (GetLastError() != ERROR_PIPE_BUSY || WaitForSingleObject(program, 0) == WAIT_OBJECT_0) return UniqueHandle();
     WaitNamedPipeW(name.c_str(), 1000);
   }
 }
@@ -106,7 +105,7 @@ int RunScanWorker() {
   if (!program) return ERROR_PROCESS_ABORTED;
   UniqueHandle watcher(CreateThread(nullptr, 64 * 1024, EndWithProgram, program.get(), 0, nullptr));
 
-  Channel channel(ConnectToProgram(arguments.channel).release());
+  Channel channel(ConnectToProgram(arguments.channel, program.get()).release());
   if (!channel) return ERROR_PIPE_NOT_CONNECTED;
   WorkerHello hello = NewWorkerMessage<WorkerHello>(WorkerMessageKind::Hello);
   hello.bitness = OwnBitness;
@@ -114,7 +113,7 @@ int RunScanWorker() {
   if (!channel.send(hello)) return ERROR_PIPE_NOT_CONNECTED;
   std::vector<unsigned char> bytes;
   WorkerJob job{};
-  if (!channel.read(bytes, program.get(), JobTimeoutMs) ||
+  if (!channel.read(bytes, program.get(), INFINITE) ||
       !ReadWorkerMessage(bytes.data(), bytes.size(), WorkerMessageKind::Job, job))
     return ERROR_INVALID_DATA;
 

@@ -107,6 +107,11 @@ int WorkersRunning() {
   return count;
 }
 
+// Between presses one worker waits, started for the next press; none is left of the press before.
+bool OnlyTheNextWorkerWaits() {
+  return WaitUntil([] { return WorkersRunning() == 1; }, 10000);
+}
+
 class Presses : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -163,10 +168,17 @@ class Presses : public ::testing::Test {
     std::sort(names.begin(), names.end());
     return names;
   }
-  // Returns once the press is over: its worker has ended, and the program answers again outside
-  // the press, whose wait ends on the worker's end before it looks at any message.
+  // Returns once the press is over: the file prepared for its image has been put in place or
+  // removed, which the press does after its worker's end and before it looks at any message.
   void Settle() const {
-    WaitUntil([] { return WorkersRunning() == 0; }, 300000);
+    WaitUntil(
+        [&] {
+          const std::vector<std::wstring> names = FilesIn(output);
+          return std::none_of(names.begin(), names.end(), [](const std::wstring& name) {
+            return name.rfind(L"zbm", 0) == 0 && name.size() > 4 && name.compare(name.size() - 4, 4, L".tmp") == 0;
+          });
+        },
+        300000);
     DWORD_PTR ignored = 0;
     SendMessageTimeoutW(window, WM_NULL, 0, 0, SMTO_BLOCK, Slowed(300000), &ignored);
   }
@@ -404,7 +416,7 @@ TEST_P(PressesThrough, EachFaultUnwindsInTwainsOrderAndTheNextPressWorks) {
     EXPECT_EQ(LastCall(calls), fault.leftAt.empty() ? "IDENTITY.CLOSEDS -> 0" : fault.leftAt + " -> 1") << calls;
     // A session that a source would not take down went with its worker: the next press starts
     // afresh in a worker of its own, through either manager.
-    EXPECT_EQ(WorkersRunning(), 0);
+    EXPECT_TRUE(OnlyTheNextWorkerWaits());
     ResetScanner();
     WriteFileBytes(image, "the earlier image");
     press(dialog);
@@ -583,7 +595,7 @@ TEST_F(Presses, DriverThatCrashesIsNamedInTheLogAndNothingIsLost) {
         << lines[0];
     EXPECT_EQ(Listing(), before);
     EXPECT_EQ(ReadFileBytes(output + L"earlier.bmp"), "the earlier image");
-    EXPECT_EQ(WorkersRunning(), 0);
+    EXPECT_TRUE(OnlyTheNextWorkerWaits());
     ResetScanner();
     Press next(window);
     EXPECT_TRUE(next.ended(60000));
