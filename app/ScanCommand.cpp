@@ -10,10 +10,10 @@
 #include "../common/WinText.h"
 #include "../log/ErrorLog.h"
 #include "../settings/INIModul.h"
-#include "../twain/ImageFile.h"
-#include "../twain/SourceCalls.h"
+#include "../bitmap/ImageFile.h"
+#include "../guard/SourceCalls.h"
 #include "../worker/ScanWorker.h"
-#include "ImageNameProvider.h"
+#include "NameFromProvider.h"
 #include "Main.h"
 #include "ScanText.h"
 

@@ -4,7 +4,7 @@
 #include "../common/ComHandles.h"
 #include "../common/Handles.h"
 #include "../log/ErrorLog.h"
-#include "LastChance.h"
+#include "../guard/LastChance.h"
 #include "Main.h"
 #include "ScanCommand.h"
 

@@ -3,7 +3,7 @@
 
 #include "Guarded.h"
 #include "PressFailure.h"
-#include "SourceCalls.h"
+#include "../guard/SourceCalls.h"
 #include "TwainMemory.h"
 #include "mdlTwain.h"
 

@@ -12,10 +12,6 @@
 
 namespace {
 
-TW_UINT16 CallSource(TW_UINT32 dataGroup, TW_UINT16 dataType, TW_UINT16 message, TW_MEMREF data) {
-  return CallDsm(&AppIdentity, &SourceIdentity, dataGroup, dataType, message, data);
-}
-
 double AsDouble(const CapabilityValue& value) {
   return std::visit([](auto number) { return static_cast<double>(number); }, value);
 }

@@ -4,7 +4,7 @@
 
 #include "../common/Handles.h"
 #include "PressFailure.h"
-#include "SourceCalls.h"
+#include "../guard/SourceCalls.h"
 
 namespace {
 
@@ -14,7 +14,7 @@ struct LoadedManager {
   bool twain2 = false;
 };
 // Loaded once and kept for the rest of the run, as a manager expects.
-LoadedManager Manager;
+LoadedManager LoadedDsm;
 TwainState State = TwainState::PreSession;
 
 std::wstring InFolder(UINT(WINAPI* folderOf)(LPWSTR, UINT), const wchar_t* name) {
@@ -34,16 +34,16 @@ bool Load(const std::wstring& path, bool twain2) {
       module ? reinterpret_cast<DsmEntryProc>(reinterpret_cast<void*>(GetProcAddress(module.get(), "DSM_Entry")))
              : nullptr;
   if (!entry) return false;
-  Manager = {std::move(module), entry, twain2};
+  LoadedDsm = {std::move(module), entry, twain2};
   State = TwainState::ManagerLoaded;
   return true;
 }
 
 DsmEntryProc LoadedEntry() {
-  if (Manager.entry) return Manager.entry;
+  if (LoadedDsm.entry) return LoadedDsm.entry;
   const std::wstring twain2 = Twain2ManagerPath();
-  if (GetFileAttributesW(twain2.c_str()) != INVALID_FILE_ATTRIBUTES && Load(twain2, true)) return Manager.entry;
-  if (Load(Twain1ManagerPath(), false)) return Manager.entry;
+  if (GetFileAttributesW(twain2.c_str()) != INVALID_FILE_ATTRIBUTES && Load(twain2, true)) return LoadedDsm.entry;
+  if (Load(Twain1ManagerPath(), false)) return LoadedDsm.entry;
   const auto error = static_cast<std::int32_t>(GetLastError());
 #ifdef _WIN64
   // On 64-bit Windows the only twain_32.dll is a 32-bit one, which a 64-bit program cannot load.
@@ -83,7 +83,7 @@ std::wstring Twain1ManagerPath() {
 #endif
 }
 
-bool ManagerIsTwain2() { return LoadedEntry() && Manager.twain2; }
+bool ManagerIsTwain2() { return LoadedEntry() && LoadedDsm.twain2; }
 
 TwainState SessionState() { return State; }
 

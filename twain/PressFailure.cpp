@@ -3,7 +3,7 @@
 #include <cstdio>
 #include <utility>
 
-#include "CallSteps.h"
+#include "../guard/CallSteps.h"
 
 namespace {
 

@@ -58,6 +58,10 @@ void TakeManagerMemory() {
 
 }  // namespace
 
+TW_UINT16 CallSource(TW_UINT32 dataGroup, TW_UINT16 dataType, TW_UINT16 message, TW_MEMREF data) {
+  return CallDsm(&AppIdentity, &SourceIdentity, dataGroup, dataType, message, data);
+}
+
 std::int32_t OpenSourceManager() {
   return Guarded([] {
     // A session that an earlier press could not close is closed first, as far as its source lets.

@@ -15,10 +15,6 @@ std::atomic<bool> CancelRequested{false};
 // The record of the enable call, which the disable call takes again.
 TW_USERINTERFACE EnabledInterface = {};
 
-TW_UINT16 CallSource(TW_UINT32 dataGroup, TW_UINT16 dataType, TW_UINT16 message, TW_MEMREF data) {
-  return CallDsm(&AppIdentity, &SourceIdentity, dataGroup, dataType, message, data);
-}
-
 enum class PumpEnd { ImageReady, CloseRequested, Failed };
 
 // A quit message that arrives while the source works ends the wait as a request to close: the

@@ -10,6 +10,7 @@
 #include <string>
 #include <variant>
 
+#include "../bitmap/BmpWriter.h"
 #include "Fix32.h"
 #include "PressFailure.h"
 #include "TwainStates.h"
@@ -24,6 +25,8 @@ extern HWND MessageWindow;          // hidden parent of the manager and the sour
 extern HWND MessageWindowOwner;
 
 // Session.
+// A call to the open source through the manager, from the program's identity.
+TW_UINT16 CallSource(TW_UINT32 dataGroup, TW_UINT16 dataType, TW_UINT16 message, TW_MEMREF data);
 std::int32_t OpenSourceManager();
 std::int32_t CloseSourceManager();
 std::int32_t OpenDefaultSource();
@@ -72,10 +75,3 @@ bool TransferCancelRequested();
 std::int32_t AcquireNoUI(float resolution, std::int32_t pixelType, float left, float top, float right, float bottom,
                          const std::wstring& path, const std::wstring& preparedFile = L"");
 std::int32_t AcquireWithUI(const std::wstring& path, const std::wstring& preparedFile = L"");
-
-// Writes the packed DIB in image to path as a .bmp file. The handle is released and the
-// variable set to null on every path. An existing file is replaced only by a complete new one.
-std::int32_t WriteDibToBmp(HGLOBAL& image, const std::wstring& path);
-// The same straight into the prepared file, which is emptied first and on failure may hold part of
-// the image; a failure names path, where the image was to go.
-std::int32_t WriteDibIntoFile(HGLOBAL& image, const std::wstring& preparedFile, const std::wstring& path);

@@ -4,7 +4,7 @@
 
 namespace {
 
-TW_ENTRYPOINT Manager = {};
+TW_ENTRYPOINT ManagerFunctions = {};
 
 std::string ModulePath(HMODULE module) {
   char path[MAX_PATH] = "";
@@ -17,16 +17,16 @@ std::string ModulePath(HMODULE module) {
 void TakeManagerMemory(const TW_ENTRYPOINT& entry) {
   if (!entry.DSM_MemAllocate || !entry.DSM_MemFree || !entry.DSM_MemLock || !entry.DSM_MemUnlock) return;
   CountFreesThrough(entry);
-  Manager = entry;
+  ManagerFunctions = entry;
 }
 
-DsmEntryProc ManagerEntry() { return Manager.DSM_Entry; }
+DsmEntryProc ManagerEntry() { return ManagerFunctions.DSM_Entry; }
 
 std::string ManagerPath() {
   HMODULE module = nullptr;
-  if (Manager.DSM_Entry)
+  if (ManagerFunctions.DSM_Entry)
     GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
-                       reinterpret_cast<LPCSTR>(Manager.DSM_Entry), &module);
+                       reinterpret_cast<LPCSTR>(ManagerFunctions.DSM_Entry), &module);
   else
     module = GetModuleHandleA("twain_32.dll");
   return module ? ModulePath(module) : "";
@@ -34,12 +34,13 @@ std::string ManagerPath() {
 
 HGLOBAL HandOverMemory(SIZE_T bytes) {
   HGLOBAL memory = nullptr;
-  if (Manager.DSM_MemAllocate) {
+  if (ManagerFunctions.DSM_MemAllocate) {
     const unsigned long long wide = bytes;  // the manager takes 32 bits
-    memory = wide >> 32 ? nullptr : static_cast<HGLOBAL>(Manager.DSM_MemAllocate(static_cast<TW_UINT32>(bytes)));
-    if (void* block = memory ? Manager.DSM_MemLock(memory) : nullptr) {
+    memory =
+        wide >> 32 ? nullptr : static_cast<HGLOBAL>(ManagerFunctions.DSM_MemAllocate(static_cast<TW_UINT32>(bytes)));
+    if (void* block = memory ? ManagerFunctions.DSM_MemLock(memory) : nullptr) {
       std::memset(block, 0, bytes);
-      Manager.DSM_MemUnlock(memory);
+      ManagerFunctions.DSM_MemUnlock(memory);
     }
   } else {
     memory = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, bytes);
@@ -49,12 +50,12 @@ HGLOBAL HandOverMemory(SIZE_T bytes) {
 }
 
 void* LockHandedMemory(HGLOBAL memory) {
-  return Manager.DSM_MemLock ? Manager.DSM_MemLock(memory) : GlobalLock(memory);
+  return ManagerFunctions.DSM_MemLock ? ManagerFunctions.DSM_MemLock(memory) : GlobalLock(memory);
 }
 
 void UnlockHandedMemory(HGLOBAL memory) {
-  if (Manager.DSM_MemUnlock)
-    Manager.DSM_MemUnlock(memory);
+  if (ManagerFunctions.DSM_MemUnlock)
+    ManagerFunctions.DSM_MemUnlock(memory);
   else
     GlobalUnlock(memory);
 }

@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "../twain/BmpLayout.h"
+#include "../bitmap/BmpLayout.h"
 #include "HandedMemory.h"
 
 namespace {

@@ -9,7 +9,7 @@
 #include <optional>
 #include <vector>
 
-#include "../app/LastChance.h"
+#include "../guard/LastChance.h"
 #include "../common/ComHandles.h"
 #include "../common/Handles.h"
 #include "../twain/mdlTwain.h"

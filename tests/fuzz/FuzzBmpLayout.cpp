@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "../../twain/BmpLayout.h"
+#include "../../bitmap/BmpLayout.h"
 #include "BmpDecoder.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {

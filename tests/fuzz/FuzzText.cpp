@@ -6,11 +6,11 @@
 #include <cstdint>
 #include <string>
 
-#include "../../app/CrashText.h"
+#include "../../guard/CrashText.h"
 #include "../../app/ScanText.h"
 #include "../../common/VersionBlock.h"
 #include "../../log/LogText.h"
-#include "../../twain/CallSteps.h"
+#include "../../guard/CallSteps.h"
 #include "../../twain/CapabilityContainer.h"
 #include "../../namer/NameSequence.h"
 

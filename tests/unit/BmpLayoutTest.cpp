@@ -1,7 +1,7 @@
 // Each kind of bitmap that a source may hand over, one packed DIB each (the seeds of the fuzzer):
 // the .bmp file that the writer makes of it is one that the fuzzers' independent reader accepts.
 // Headers of any bytes and sizes up to the format's limit are the fuzzer's.
-#include "../../twain/BmpLayout.h"
+#include "../../bitmap/BmpLayout.h"
 
 #include <gtest/gtest.h>
 

@@ -7,7 +7,7 @@
 
 #include <vector>
 
-#include "../../app/CrashText.h"
+#include "../../guard/CrashText.h"
 
 TEST(ScanText, PixelTypesAndPaths) {
   EXPECT_EQ(std::vector<int>({PixelTypeFor(L"BW"), PixelTypeFor(L"GREY"), PixelTypeFor(L"RGB"), PixelTypeFor(L"grey"),

@@ -7,7 +7,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "../twain/CallSteps.h"
+#include "CallSteps.h"
 
 // Exception codes that the words name.
 constexpr std::uint32_t AccessViolationCode = 0xC0000005;

@@ -4,7 +4,7 @@
 
 #include <cstdint>
 
-#include "TwainTypes.h"
+#include "../twain/TwainTypes.h"
 
 enum class PressStep { None, Open, Negotiation, Enable, Transfer, Close };
 

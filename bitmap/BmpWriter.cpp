@@ -1,15 +1,17 @@
 // Turns the packed DIB of a native transfer into a .bmp file. The file is written under a
 // temporary name in the target folder and only then put in place of any old file, so a failed
 // write never costs the old image and never leaves a partial file.
+#include "BmpWriter.h"
+
 #include <cstring>
 #include <utility>
 
 #include "BmpLayout.h"
 #include "ImageFile.h"
-#include "Guarded.h"
-#include "PressFailure.h"
-#include "TwainMemory.h"
-#include "mdlTwain.h"
+#include "../twain/Guarded.h"
+#include "../twain/PressFailure.h"
+#include "../twain/TwainMemory.h"
+#include "../twain/mdlTwain.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "ImageNameProvider.h"
+#include "NameFromProvider.h"
 
 #include <windows.h>
 #include <oleauto.h>

@@ -11,7 +11,7 @@
 #include "../common/ModuleNames.h"
 #include "../log/ErrorLog.h"
 #include "../log/LogText.h"
-#include "../twain/SourceCalls.h"
+#include "SourceCalls.h"
 #include "CrashText.h"
 
 namespace {
