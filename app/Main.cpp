@@ -13,7 +13,6 @@
 #include "ScanButton.h"
 #include "ScanCommand.h"
 #include "../options/fOptions.h"
-#include "../twain/mdlTwain.h"
 #include "../worker/ScanWorker.h"
 #include "VersionText.h"
 #include "resource.h"
@@ -136,8 +135,6 @@ void CloseEveryWindow(HWND window) {
   }
   CloseOptionsDialog();
   EndWaitingWorker();
-  // A source that refused to close after an earlier press is asked once more, in TWAIN's order.
-  UnwindSession(TwainState::ManagerLoaded);
   DestroyWindow(window);
 }
 

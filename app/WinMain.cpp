@@ -19,8 +19,9 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCommand) {
   UniqueHandle runningCopy(CreateMutexW(nullptr, FALSE, RunningCopyMutexName));
   if (GetLastError() == ERROR_ALREADY_EXISTS) return 0;
 
-  // A scanner driver runs inside this process: its crash or hang is logged, and Windows restarts
-  // the program after a crash.
+  // Scanner drivers run in the scan workers, each with a guard of its own; this one is for the
+  // program's own faults and for what it loads (the name provider, the shell's dialogs): a crash
+  // is logged, and Windows restarts the program.
   StationGuard guard(PressInProgress);
   RegisterForRestart();
   if (StartedAsRestart(GetCommandLineW())) LogError(0, L"Restarted by Windows after a crash.", L"Main");

@@ -15,7 +15,7 @@
 #include "../settings/INIModul.h"
 #include "../settings/ValueConversions.h"
 #include "../settings/ValueText.h"
-#include "../twain/mdlTwain.h"
+#include "../worker/ScanWorker.h"
 #include "BrowseForFolder.h"
 #include "fOptionsControls.h"
 
@@ -304,7 +304,7 @@ void OnCommand(HWND dialog, int id, int notification) {
       SrcClick(dialog);
       break;
     case cmdSource:
-      SelectSource();  // its status changes nothing here
+      ChooseSourceInWorker(dialog);  // its outcome changes nothing here
       break;
     case cmdOK:
       OkClick(dialog);

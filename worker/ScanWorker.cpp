@@ -379,7 +379,7 @@ WorkerOutcome ScanInWorker(unsigned bitness, WorkerJob job, HWND mainWindow) {
   const std::wstring refusal = HelloRefusal(hello, bitness, worker.id());
   if (!refusal.empty()) return Failure(ERROR_INVALID_DATA, refusal);
 
-  DialogHandover handover(mainWindow, worker.id(), job.task == WorkerTask::ScanWithDialog);
+  DialogHandover handover(mainWindow, worker.id(), job.task != WorkerTask::ScanWithoutDialog);
   job.ownerWindow = static_cast<std::uint64_t>(reinterpret_cast<std::uintptr_t>(mainWindow));
   if (!channel.send(job)) return EndedWithoutAnswer(worker);
   WorkerAnswer answer{};
@@ -413,6 +413,13 @@ void StartNextWorker() noexcept {
 void EndWaitingWorker() {
   Waiting.reset();
   Finishing.reset();
+}
+
+void ChooseSourceInWorker(HWND owner) {
+  WorkerJob job = NewWorkerMessage<WorkerJob>(WorkerMessageKind::Job);
+  job.task = WorkerTask::ChooseSource;
+  ScanInWorker(WorkerBitnessForPress(), job, owner);
+  StartNextWorker();
 }
 
 void CancelWorkerScan() {

@@ -27,8 +27,13 @@ std::wstring WorkerProgramPath(unsigned bitness);
 unsigned WorkerBitnessForPress();
 
 // Runs one job in a fresh worker of the bitness and waits for its end while the window's messages
-// go on. The job's file must exist; the worker writes the image into it.
+// go on; the given window owns the worker's windows and, for a job with a dialog, takes no input
+// meanwhile. A scan's prepared file must exist; the worker writes the image into it.
 WorkerOutcome ScanInWorker(unsigned bitness, WorkerJob job, HWND mainWindow);
+
+// The manager's list of sources, in a worker of the bitness a press would use, owned by the given
+// window; the choice becomes that manager's default source.
+void ChooseSourceInWorker(HWND owner);
 
 // Starts the worker of the next press ahead of time, unless one of the bitness waits already;
 // and ends the one that waits, when the program closes.

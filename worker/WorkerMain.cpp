@@ -87,6 +87,7 @@ std::int32_t RunJob(const WorkerJob& job) {
   const std::wstring prepared = WorkerText(job.preparedFile), path = WorkerText(job.imagePath);
   MessageWindowOwner = reinterpret_cast<HWND>(static_cast<std::uintptr_t>(job.ownerWindow));
   if (!IsWindow(MessageWindowOwner)) MessageWindowOwner = nullptr;
+  if (job.task == WorkerTask::ChooseSource) return SelectSource();
   if (job.task == WorkerTask::ScanWithDialog) return AcquireWithUI(path, prepared);
   return AcquireNoUI(job.resolution, job.pixelType, job.frame[0], job.frame[1], job.frame[2], job.frame[3], path,
                      prepared);

@@ -11,7 +11,7 @@ constexpr std::uint32_t WorkerProtocolVersion = 1;
 
 enum class WorkerMessageKind : std::uint32_t { Hello = 1, Job = 2, Cancel = 3, Answer = 4 };
 
-enum class WorkerTask : std::uint32_t { ScanWithoutDialog = 1, ScanWithDialog = 2 };
+enum class WorkerTask : std::uint32_t { ScanWithoutDialog = 1, ScanWithDialog = 2, ChooseSource = 3 };
 
 constexpr std::size_t WorkerPathChars = 1024;
 constexpr std::size_t WorkerFailureChars = 1024;

@@ -107,6 +107,33 @@ int WorkersRunning() {
   return count;
 }
 
+// A shown top-level window of a scan worker with a child of this class.
+HWND ShownWindowOfAWorkerWith(const wchar_t* childClass) {
+  std::vector<DWORD> workers;
+  UniqueHandle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+  PROCESSENTRY32W process = {};
+  process.dwSize = sizeof process;
+  for (BOOL more = Process32FirstW(snapshot.get(), &process); more; more = Process32NextW(snapshot.get(), &process))
+    if (_wcsnicmp(process.szExeFile, L"ZembroliteScan", 14) == 0) workers.push_back(process.th32ProcessID);
+  struct Search {
+    std::vector<DWORD> workers;
+    const wchar_t* childClass;
+    HWND found;
+  } search{workers, childClass, nullptr};
+  EnumWindows(
+      [](HWND window, LPARAM given) {
+        auto& search = *reinterpret_cast<Search*>(given);
+        DWORD owner = 0;
+        GetWindowThreadProcessId(window, &owner);
+        if (std::find(search.workers.begin(), search.workers.end(), owner) != search.workers.end() &&
+            IsWindowVisible(window) && FindWindowExW(window, nullptr, search.childClass, nullptr))
+          search.found = window;
+        return TRUE;
+      },
+      reinterpret_cast<LPARAM>(&search));
+  return search.found;
+}
+
 // Between presses one worker waits, started for the next press; none is left of the press before.
 bool OnlyTheNextWorkerWaits() {
   return WaitUntil([] { return WorkersRunning() == 1; }, 10000);
@@ -426,8 +453,8 @@ TEST_P(PressesThrough, EachFaultUnwindsInTwainsOrderAndTheNextPressWorks) {
   Close(program);
 }
 
-// "Choose source" in "Settings" shows the manager's list with the scanner in it, and the choice
-// returns to the dialog.
+// "Choose source" in "Settings" shows the manager's list with the scanner in it, in a worker, while
+// the dialog takes no input; the choice returns to the dialog.
 TEST_P(PressesThrough, ChooserListsTheScanner) {
   settings("DPI=30\r\n");
   ProgramCopy program = Started();
@@ -435,8 +462,9 @@ TEST_P(PressesThrough, ChooserListsTheScanner) {
   HWND dialog = WindowWith(program, L"ComboBox");
   ASSERT_NE(dialog, nullptr);
   PostMessageW(GetDlgItem(dialog, cmdSource), BM_CLICK, 0, 0);
-  HWND chooser = WindowWith(program, L"ListBox", dialog);
-  ASSERT_NE(chooser, nullptr);
+  HWND chooser = nullptr;
+  ASSERT_TRUE(WaitUntil([&] { return (chooser = ShownWindowOfAWorkerWith(L"ListBox")) != nullptr; }));
+  EXPECT_FALSE(IsWindowEnabled(dialog));
   HWND list = FindWindowExW(chooser, nullptr, L"ListBox", nullptr);
   int scanner = -1;
   for (int item = 0; item < SendMessageW(list, LB_GETCOUNT, 0, 0); ++item) {
@@ -449,6 +477,7 @@ TEST_P(PressesThrough, ChooserListsTheScanner) {
   SendMessageW(list, LB_SETCURSEL, scanner, 0);
   PostMessageW(chooser, WM_COMMAND, IDOK, 0);
   EXPECT_TRUE(WaitUntil([&] { return !IsWindow(chooser); }));
+  EXPECT_TRUE(WaitUntil([&] { return IsWindowEnabled(dialog) != FALSE; }));
   PostMessageW(GetDlgItem(dialog, cmdCancel), BM_CLICK, 0, 0);
   EXPECT_TRUE(WaitUntil([&] { return !IsWindow(dialog); }));
   Close(program);
