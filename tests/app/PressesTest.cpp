@@ -565,6 +565,35 @@ TEST_F(Presses, StrangerOnTheChannelIsRefusedAndThePressGoesOn) {
   Close(program);
 }
 
+// A worker that is missing, or of another version, is named in one line, and the press saves
+// nothing.
+TEST_F(Presses, WorkerMissingOrOfAnotherVersionIsNamed) {
+  if (installed) GTEST_SKIP() << "takes the worker away from the program";
+  const std::wstring worker = folder + (sizeof(void*) == 8 ? L"\\ZembroliteScan64.exe" : L"\\ZembroliteScan32.exe");
+  const std::string bits = sizeof(void*) == 8 ? "64" : "32";
+  const struct {
+    const wchar_t* stand;  // what stands in the worker's place, or nothing
+    std::string words;
+  } cases[] = {
+      {nullptr, "The scan's " + bits + "-bit worker .*ZembroliteScan" + bits + "\\.exe is missing\\."},
+      {L"FakeScan.exe", "The scan's " + bits + "-bit worker .* is version \\(none\\); the program is 1\\.0\\.0\\.0\\."},
+  };
+  settings("DPI=30\r\n");
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.words);
+    DeleteFileW(worker.c_str());
+    if (c.stand) CopyFileW((TestExeFolder() + L"\\..\\bin\\" + c.stand).c_str(), worker.c_str(), FALSE);
+    const std::string log = ErrorLog();
+    ProgramCopy program = Started();
+    EXPECT_TRUE(Press(window).ended());
+    const std::vector<std::string> lines = LinesAfter(log);
+    ASSERT_EQ(lines.size(), 1u) << ErrorLog();
+    EXPECT_TRUE(std::regex_search(lines[0], std::regex(c.words + " +Main_cmdZadudUVur_Click$"))) << lines[0];
+    EXPECT_EQ(Listing(), before);
+    Close(program);
+  }
+}
+
 // The largest image of each edition, in one block: 1,566 MiB for the 32-bit one (a 78 x 78 inch
 // flatbed at 300 dpi in colour), which without large-address-aware has no room for it; 2,575 MiB
 // for the 64-bit one (100 x 100 inches), beyond any signed 32-bit size, as far as the .bmp

@@ -65,14 +65,14 @@ installed_case() {  # installed_case <program's folder> <test program> <case>
 }
 # The presses of the table that the installed program shows through the manager its package
 # deployed; the table of faults names every image alike through the tests' stand-in provider,
-# the one without a manager needs the bench's, and the stranger on the channel needs the tests'
-# build of the worker in place of the installed one.
+# the one without a manager needs the bench's, and the stranger on the channel and the missing
+# worker change the program's folder.
 cases() {
   wine "$1" --gtest_list_tests --gtest_filter="$2" </dev/null | tr -d '\r' |
     awk '/^[^ ]/ { suite = $1 } /^  / { print suite $1 }'
 }
 tests='C:\tests\app\app_tests.exe' program='C:\Program Files (x86)\Zembrolite'
-for name in $(cases "$tests" 'Presses.*:*PressesThrough.*/Twain2Manager:-*EachFault*:*Stranger*'); do
+for name in $(cases "$tests" 'Presses.*:*PressesThrough.*/Twain2Manager:-*EachFault*:*Stranger*:*WorkerMissing*'); do
   check "installed x86 program: $name" installed_case "$program" "$tests" "$name"
 done
 
