@@ -107,30 +107,31 @@ int WorkersRunning() {
   return count;
 }
 
+struct WorkerWindowSearch {
+  std::vector<DWORD> workers;
+  const wchar_t* childClass;
+  HWND found;
+};
+
+BOOL CALLBACK LookAtWindow(HWND window, LPARAM given) {
+  auto& search = *reinterpret_cast<WorkerWindowSearch*>(given);
+  DWORD owner = 0;
+  GetWindowThreadProcessId(window, &owner);
+  if (std::find(search.workers.begin(), search.workers.end(), owner) != search.workers.end() &&
+      IsWindowVisible(window) && FindWindowExW(window, nullptr, search.childClass, nullptr))
+    search.found = window;
+  return TRUE;
+}
+
 // A shown top-level window of a scan worker with a child of this class.
 HWND ShownWindowOfAWorkerWith(const wchar_t* childClass) {
-  std::vector<DWORD> workers;
+  WorkerWindowSearch search{{}, childClass, nullptr};
   UniqueHandle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
   PROCESSENTRY32W process = {};
   process.dwSize = sizeof process;
   for (BOOL more = Process32FirstW(snapshot.get(), &process); more; more = Process32NextW(snapshot.get(), &process))
-    if (_wcsnicmp(process.szExeFile, L"ZembroliteScan", 14) == 0) workers.push_back(process.th32ProcessID);
-  struct Search {
-    std::vector<DWORD> workers;
-    const wchar_t* childClass;
-    HWND found;
-  } search{workers, childClass, nullptr};
-  EnumWindows(
-      [](HWND window, LPARAM given) {
-        auto& search = *reinterpret_cast<Search*>(given);
-        DWORD owner = 0;
-        GetWindowThreadProcessId(window, &owner);
-        if (std::find(search.workers.begin(), search.workers.end(), owner) != search.workers.end() &&
-            IsWindowVisible(window) && FindWindowExW(window, nullptr, search.childClass, nullptr))
-          search.found = window;
-        return TRUE;
-      },
-      reinterpret_cast<LPARAM>(&search));
+    if (_wcsnicmp(process.szExeFile, L"ZembroliteScan", 14) == 0) search.workers.push_back(process.th32ProcessID);
+  EnumWindows(LookAtWindow, reinterpret_cast<LPARAM>(&search));
   return search.found;
 }
 
