@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "../common/AppError.h"
+#include "../common/MachineLock.h"
 #include "../common/WinText.h"
 #include "../log/ErrorLog.h"
 #include "Channel.h"
@@ -58,29 +59,25 @@ std::wstring OnlyThisUser() {
   HANDLE token = nullptr;
   if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token)) return L"";
   UniqueHandle owned(token);
-  unsigned char buffer[256];
+  alignas(TOKEN_USER) unsigned char buffer[256];
   DWORD size = 0;
   wchar_t* sid = nullptr;
   if (!GetTokenInformation(token, TokenUser, buffer, sizeof buffer, &size) ||
       !ConvertSidToStringSidW(reinterpret_cast<TOKEN_USER*>(buffer)->User.Sid, &sid))
     return L"";
-  const std::wstring descriptor = L"D:P(A;;GA;;;" + std::wstring(sid) + L")";
-  LocalFree(sid);
-  return descriptor;
+  UniqueLocal sidText(sid);
+  return L"D:P(A;;GA;;;" + std::wstring(sid) + L")";
 }
 
 UniqueHandle CreateChannelPipe(const std::wstring& name) {
-  SECURITY_ATTRIBUTES attributes = {sizeof attributes, nullptr, FALSE};
   const std::wstring descriptor = OnlyThisUser();
-  if (descriptor.empty() || !ConvertStringSecurityDescriptorToSecurityDescriptorW(
-                                descriptor.c_str(), SDDL_REVISION_1, &attributes.lpSecurityDescriptor, nullptr))
-    return UniqueHandle();
+  SecurityFromText rights(descriptor.c_str());
+  if (descriptor.empty() || !rights.get()) return UniqueHandle();
   // One instance, made here first: no other process can stand in for the program's end either.
   UniqueHandle pipe(CreateNamedPipeW(name.c_str(),
                                      PIPE_ACCESS_DUPLEX | FILE_FLAG_OVERLAPPED | FILE_FLAG_FIRST_PIPE_INSTANCE,
                                      PIPE_TYPE_MESSAGE | PIPE_READMODE_MESSAGE | PIPE_WAIT | PIPE_REJECT_REMOTE_CLIENTS,
-                                     1, 8192, 8192, 0, &attributes));
-  LocalFree(attributes.lpSecurityDescriptor);
+                                     1, 8192, 8192, 0, rights.get()));
   return pipe;
 }
 
