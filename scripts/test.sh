@@ -19,7 +19,7 @@ trap bench_down EXIT
 
 status=0
 echo "== source format, and Wine called through the bench's launchers"
-# Our sources; the TWAIN Working Group's header stays as they publish it.
+# Our sources; the TWAIN Working Group's header keeps their layout.
 (cd "$root" && git ls-files '*.cpp' '*.h' ':!third_party' | xargs clang-format --dry-run --Werror) || status=1
 "$root/scripts/check-wine-calls.sh" || status=1
 echo "== native checks (sanitizers)"
