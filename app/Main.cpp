@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "../common/Handles.h"
+#include "../common/VersionBlock.h"
 #include "../common/WinText.h"
 #include "../log/ErrorLog.h"
 #include "../settings/INIModul.h"
@@ -60,13 +61,10 @@ ProgramVersion ReadProgramVersion() {
   HGLOBAL loaded = info ? LoadResource(nullptr, info) : nullptr;
   const BYTE* block = loaded ? static_cast<const BYTE*>(LockResource(loaded)) : nullptr;
   if (!block) throw LastWin32Error();
-  // VS_VERSIONINFO: wLength, wValueLength, wType, L"VS_VERSION_INFO\0", padding to 32 bits, VS_FIXEDFILEINFO.
-  const size_t headerBytes = 3 * sizeof(WORD) + sizeof(L"VS_VERSION_INFO");
-  const size_t fixedOffset = (headerBytes + 3) & ~size_t(3);
-  const auto* fixed = reinterpret_cast<const VS_FIXEDFILEINFO*>(block + fixedOffset);
-  if (SizeofResource(nullptr, info) < fixedOffset + sizeof(VS_FIXEDFILEINFO) || fixed->dwSignature != 0xFEEF04BD)
+  unsigned version[4];
+  if (!ReadFixedFileVersion(block, SizeofResource(nullptr, info), version))
     throw AppError{ERROR_RESOURCE_DATA_NOT_FOUND, L"The program's version block is damaged."};
-  return {HIWORD(fixed->dwFileVersionMS), LOWORD(fixed->dwFileVersionMS), LOWORD(fixed->dwFileVersionLS)};
+  return {version[0], version[1], version[3]};
 }
 
 // Runs once, before the window is first shown. The title is in place before the

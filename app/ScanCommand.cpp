@@ -62,8 +62,8 @@ void ScanWithExternalProgram() {
   StartExternalProgram(ExternalCommandLine(ScanSettings.ExternalProgramPath, ScanSettings.OutputFolder, name));
 }
 
-AppError NotSaved(const std::wstring& path) {
-  return AppError{static_cast<std::int32_t>(GetLastError()), L"The image could not be saved as " + path + L"."};
+AppError NotSaved(const std::wstring& path, DWORD error = GetLastError()) {
+  return AppError{static_cast<std::int32_t>(error), L"The image could not be saved as " + path + L"."};
 }
 
 // The worker writes the image into a file prepared beside the target, which is put in place only
@@ -75,7 +75,7 @@ void ScanThroughWorker(WorkerJob job, const std::wstring& path) {
   TemporaryImageFile temporary(FolderOf(path));
   if (temporary.path().empty()) throw NotSaved(path);
   if (!SetWorkerText(job.preparedFile, temporary.path()) || !SetWorkerText(job.imagePath, path))
-    throw AppError{ERROR_FILENAME_EXCED_RANGE, L"The image could not be saved as " + path + L"."};
+    throw NotSaved(path, ERROR_FILENAME_EXCED_RANGE);
   AcquisitionScope running;
   const WorkerOutcome outcome = ScanInWorker(WorkerBitnessForPress(), job, MainWindowHandle());
   if (!outcome.failure.empty()) throw AppError{outcome.number, outcome.failure};

@@ -68,3 +68,17 @@ bool FindVersionString(const std::uint8_t* block, std::size_t size, const char16
   if (!block || !ReadNode(block, size, 0, root) || !KeyIs(block, root, u"VS_VERSION_INFO")) return false;
   return Search(block, root, key, false, 1, offset, units);
 }
+
+bool ReadFixedFileVersion(const std::uint8_t* block, std::size_t size, unsigned (&version)[4]) {
+  // wLength, wValueLength, wType, u"VS_VERSION_INFO" with its zero, padding to 32 bits.
+  const std::size_t fixed = Aligned(3 * 2 + sizeof(u"VS_VERSION_INFO"));
+  constexpr std::size_t FixedBytes = 52;
+  auto doubleWord = [&](std::size_t at) {
+    return static_cast<std::uint32_t>(Word(block, fixed + at)) | static_cast<std::uint32_t>(Word(block, fixed + at + 2))
+                                                                     << 16;
+  };
+  if (!block || size < fixed + FixedBytes || doubleWord(0) != 0xFEEF04BD) return false;
+  const std::uint32_t high = doubleWord(8), low = doubleWord(12);
+  version[0] = high >> 16, version[1] = high & 0xFFFF, version[2] = low >> 16, version[3] = low & 0xFFFF;
+  return true;
+}

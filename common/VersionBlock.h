@@ -21,3 +21,7 @@ bool AppendVersionString(Text& text, const std::uint8_t* block, std::size_t size
     text.append(1, static_cast<wchar_t>(block[offset + 2 * i] | block[offset + 2 * i + 1] << 8));
   return true;
 }
+
+// The file version in the block's fixed part (VS_FIXEDFILEINFO, after the root's key), its four
+// numbers major first; false when the block is too short for it or lacks its signature.
+bool ReadFixedFileVersion(const std::uint8_t* block, std::size_t size, unsigned (&version)[4]);

@@ -3,6 +3,7 @@
 #include <atomic>
 #include <cstring>
 
+#include "../common/KeptQuit.h"
 #include "Dsm.h"
 #include "Guarded.h"
 #include "PressFailure.h"
@@ -19,16 +20,8 @@ enum class PumpEnd { ImageReady, CloseRequested, Failed };
 
 // A quit message that arrives while the source works ends the wait as a request to close: the
 // program is ending, and no image is ready to be asked for. It is handed back to the thread once
-// the transfer is over, so that the program's own loop still ends.
-struct QuitSeen {
-  bool seen = false;
-  WPARAM exitCode = 0;
-  ~QuitSeen() {
-    if (seen) PostQuitMessage(static_cast<int>(exitCode));
-  }
-};
-
-PumpEnd Pump(QuitSeen& quit) {
+// the transfer is over.
+PumpEnd Pump(KeptQuit& quit) {
   MSG message = {};
   TW_EVENT event;
   for (;;) {
@@ -84,7 +77,7 @@ std::int32_t DisableSource() {
 std::int32_t TransferImage(bool showUI, HGLOBAL& image) {
   image = nullptr;
   UniqueTwainMemory received;
-  QuitSeen quit;
+  KeptQuit quit;
   return Guarded([&] {
     EnabledInterface = {static_cast<TW_BOOL>(showUI ? 1 : 0), 1, MessageWindow};
     if (CallSource(DG_CONTROL, DAT_USERINTERFACE, MSG_ENABLEDS, &EnabledInterface) != TWRC_SUCCESS) return 1;

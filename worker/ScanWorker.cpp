@@ -7,7 +7,9 @@
 #include <vector>
 
 #include "../common/AppError.h"
+#include "../common/KeptQuit.h"
 #include "../common/MachineLock.h"
+#include "../common/VersionBlock.h"
 #include "../common/WinText.h"
 #include "../log/ErrorLog.h"
 #include "Channel.h"
@@ -88,15 +90,10 @@ std::wstring FileVersionOf(const std::wstring& path) {
   std::wstring version;
   HRSRC info = FindResourceW(module, MAKEINTRESOURCEW(VS_VERSION_INFO), MAKEINTRESOURCEW(16));
   HGLOBAL loaded = info ? LoadResource(module, info) : nullptr;
-  const auto* block = loaded ? static_cast<const BYTE*>(LockResource(loaded)) : nullptr;
-  // VS_VERSIONINFO: wLength, wValueLength, wType, L"VS_VERSION_INFO\0", padding to 32 bits, VS_FIXEDFILEINFO.
-  const size_t fixedOffset = (3 * sizeof(WORD) + sizeof(L"VS_VERSION_INFO") + 3) & ~size_t(3);
-  const auto* fixed = block ? reinterpret_cast<const VS_FIXEDFILEINFO*>(block + fixedOffset) : nullptr;
-  if (fixed && SizeofResource(module, info) >= fixedOffset + sizeof(VS_FIXEDFILEINFO) &&
-      fixed->dwSignature == 0xFEEF04BD)
-    version = std::to_wstring(HIWORD(fixed->dwFileVersionMS)) + L"." + std::to_wstring(LOWORD(fixed->dwFileVersionMS)) +
-              L"." + std::to_wstring(HIWORD(fixed->dwFileVersionLS)) + L"." +
-              std::to_wstring(LOWORD(fixed->dwFileVersionLS));
+  const auto* block = loaded ? static_cast<const std::uint8_t*>(LockResource(loaded)) : nullptr;
+  unsigned parts[4];
+  if (ReadFixedFileVersion(block, info ? SizeofResource(module, info) : 0, parts))
+    for (unsigned part : parts) version += (version.empty() ? L"" : L".") + std::to_wstring(part);
   FreeLibrary(module);
   return version;
 }
@@ -156,16 +153,8 @@ class WorkerProcess {
   DWORD id_ = 0;
 };
 
-// A quit message met while waiting is kept and handed back to the thread once the press is over,
-// so that the program's own loop still ends.
-struct KeptQuit {
-  bool seen = false;
-  WPARAM exitCode = 0;
-  ~KeptQuit() {
-    if (seen) PostQuitMessage(static_cast<int>(exitCode));
-  }
-};
-
+// A quit message met while waiting asks the worker to end its press, and is handed back to the
+// thread once the press is over.
 void DispatchWaitingMessages(KeptQuit& quit) {
   MSG message;
   while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
