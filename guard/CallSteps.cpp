@@ -66,6 +66,12 @@ const wchar_t* MessageName(TW_UINT16 message) {
   switch (message) {
     case MSG_GET:
       return L"MSG_GET";
+    case MSG_GETDEFAULT:
+      return L"MSG_GETDEFAULT";
+    case MSG_GETFIRST:
+      return L"MSG_GETFIRST";
+    case MSG_GETNEXT:
+      return L"MSG_GETNEXT";
     case MSG_SET:
       return L"MSG_SET";
     case MSG_RESET:

@@ -17,6 +17,8 @@
 #include "../settings/ValueText.h"
 #include "../worker/ScanWorker.h"
 #include "BrowseForFolder.h"
+#include "DialogFont.h"
+#include "SourceList.h"
 #include "fOptionsControls.h"
 
 namespace {
@@ -55,10 +57,6 @@ constexpr SIZE ClientTwips = {6795, 4410};
 constexpr int WindowFontHundredths = 1200;
 const wchar_t* const ColourEntries[] = {L"BW", L"GREY", L"RGB"};
 
-// Twips at the DPI of the screen that shows the dialog, the DPI of its fonts too (at 96 dots per
-// inch, 15 twips to a pixel).
-int Pixels(int twips, int dpi) { return MulDiv(twips, dpi, 1440); }
-
 // Everything that one opening of the dialog owns.
 struct DialogState {
   HWND window = nullptr;
@@ -68,15 +66,6 @@ struct DialogState {
   int dpi = 96;
 };
 DialogState* Open = nullptr;
-
-HFONT MakeTahoma(int dpi, int hundredthsOfPoints, bool bold) {
-  LOGFONTW font = {};
-  font.lfHeight = -MulDiv(hundredthsOfPoints, dpi, 7200);
-  font.lfWeight = bold ? FW_BOLD : FW_NORMAL;
-  font.lfCharSet = 0;
-  wcscpy_s(font.lfFaceName, L"Tahoma");
-  return CreateFontIndirectW(&font);
-}
 
 HWND Control(HWND dialog, ControlId id) { return GetDlgItem(dialog, id); }
 
@@ -304,7 +293,7 @@ void OnCommand(HWND dialog, int id, int notification) {
       SrcClick(dialog);
       break;
     case cmdSource:
-      ChooseSourceInWorker(dialog);  // its outcome changes nothing here
+      ChooseSourceInWorker(dialog, PickSource);  // its outcome changes nothing here
       break;
     case cmdOK:
       OkClick(dialog);

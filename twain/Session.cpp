@@ -1,6 +1,7 @@
 // The manager connection: no manager -> manager open (message window exists) -> source open,
 // and back, each step taken only from the state it leaves.
 #include <cstring>
+#include <vector>
 
 #include "../common/Handles.h"
 #include "../common/WinText.h"
@@ -116,9 +117,42 @@ std::int32_t UnwindSession(TwainState downTo) {
 std::int32_t SelectSource() {
   return Guarded([] {
     if (OpenSourceManager() != 0) return 1;
-    // Not cleared: the manager may preselect the source opened last.
-    const TW_UINT16 chosen = CallManager(DAT_IDENTITY, MSG_USERSELECT, &SourceIdentity);
+    const std::int32_t chosen = ChooseInManagersList();
     const std::int32_t closed = CloseSourceManager();
-    return chosen == TWRC_SUCCESS && closed == 0 ? 0 : 1;
+    return chosen == 0 && closed == 0 ? 0 : 1;
   });
+}
+
+std::int32_t ChooseInManagersList() {
+  if (SessionState() != TwainState::ManagerOpen) return 1;
+  // Not cleared: the manager may preselect the source opened last.
+  return CallManager(DAT_IDENTITY, MSG_USERSELECT, &SourceIdentity) == TWRC_SUCCESS ? 0 : 1;
+}
+
+std::int32_t ListSources(std::vector<TW_IDENTITY>& sources, TW_UINT32& defaultId) {
+  return Guarded([&sources, &defaultId] {
+    sources.clear();
+    defaultId = 0;
+    if (SessionState() != TwainState::ManagerOpen) return 1;
+    TW_IDENTITY source = {};
+    for (TW_UINT16 message = MSG_GETFIRST;; message = MSG_GETNEXT) {
+      std::memset(&source, 0, sizeof source);
+      const TW_UINT16 answer = CallManager(DAT_IDENTITY, message, &source);
+      if (answer == TWRC_ENDOFLIST) break;
+      if (answer != TWRC_SUCCESS) return 1;
+      sources.push_back(source);
+    }
+    // No default, as with no sources, leaves none marked.
+    std::memset(&source, 0, sizeof source);
+    if (!sources.empty() && CallManager(DAT_IDENTITY, MSG_GETDEFAULT, &source) == TWRC_SUCCESS)
+      defaultId = source.Id;
+    else
+      ForgetPressFailure();
+    return 0;
+  });
+}
+
+std::int32_t MakeDefaultSource(TW_IDENTITY source) {
+  if (SessionState() != TwainState::ManagerOpen) return 1;
+  return CallManager(DAT_IDENTITY, MSG_SET, &source) == TWRC_SUCCESS ? 0 : 1;
 }

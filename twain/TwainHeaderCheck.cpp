@@ -39,6 +39,8 @@ namespace ours {
   X(MSG_GET)                          \
   X(MSG_GETCURRENT)                   \
   X(MSG_GETDEFAULT)                   \
+  X(MSG_GETFIRST)                     \
+  X(MSG_GETNEXT)                      \
   X(MSG_SET)                          \
   X(MSG_RESET)                        \
   X(MSG_XFERREADY)                    \

@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <string>
 #include <variant>
+#include <vector>
 
 #include "../bitmap/BmpWriter.h"
 #include "Fix32.h"
@@ -33,6 +34,12 @@ std::int32_t OpenDefaultSource();
 std::int32_t CloseSource();
 // Lets the user choose the default source in the manager's own list.
 std::int32_t SelectSource();
+// With the manager open: the manager's own list; its sources in its order, and the Id of its
+// default one (0 for none); a source of that list made its default, where the manager can
+// (DAT_IDENTITY MSG_SET, a 2.x manager's).
+std::int32_t ChooseInManagersList();
+std::int32_t ListSources(std::vector<TW_IDENTITY>& sources, TW_UINT32& defaultId);
+std::int32_t MakeDefaultSource(TW_IDENTITY source);
 // Takes the session down to the given state, one TWAIN step at a time from the state it is in,
 // each step only where TWAIN allows it; 1 when a step was refused and the session stays above.
 // The manager is opened only from the manager's loaded state, so an acquisition or the chooser

@@ -336,51 +336,200 @@ unsigned WorkerBitnessForPress() {
   return 64;
 }
 
-WorkerOutcome ScanInWorker(unsigned bitness, WorkerJob job, HWND mainWindow) {
-  Finishing.reset();
-  CancelAsked = false;
-  KeptQuit quit;
-  const std::wstring which = WorkerWords(bitness);
-  std::unique_ptr<StartedWorker> started = TakeWaitingWorker(bitness);
-  if (!started) {
-    WorkerOutcome failure;
-    started = StartWorker(bitness, failure);
-    if (!started) return failure;
-  }
-  Channel& channel = started->channel;
-  WorkerProcess& worker = started->process;
+namespace {
+
+// Connects a started worker and reads its hello; false, with why, unless it is the one started.
+bool Greet(StartedWorker& started, KeptQuit& quit, WorkerOutcome& failure) {
+  Channel& channel = started.channel;
+  WorkerProcess& worker = started.process;
   if (!AwaitWorker(channel, worker, quit)) {
-    if (CancelAsked) return {};
-    WorkerOutcome ended = EndedWithoutAnswer(worker);
-    return ended.failure.empty() && !worker.ended()
-               ? Failure(ERROR_TIMEOUT, which + L" did not connect to the program.")
-               : ended;
+    if (CancelAsked) return false;
+    failure = EndedWithoutAnswer(worker);
+    if (failure.failure.empty() && !worker.ended())
+      failure = Failure(ERROR_TIMEOUT, WorkerWords(started.bitness) + L" did not connect to the program.");
+    return false;
   }
   std::vector<unsigned char> bytes;
   WorkerHello hello{};
   if (!Receive(channel, worker, WorkerMessageKind::Hello, hello, HelloTimeoutMs, quit, bytes)) {
-    if (CancelAsked || bytes.empty()) return EndedWithoutAnswer(worker);
-    return Failure(ERROR_INVALID_DATA, NoHelloText(bytes.data(), bytes.size()));
+    failure = CancelAsked || bytes.empty() ? EndedWithoutAnswer(worker)
+                                           : Failure(ERROR_INVALID_DATA, NoHelloText(bytes.data(), bytes.size()));
+    return false;
   }
-  const std::wstring refusal = HelloRefusal(hello, bitness, worker.id());
-  if (!refusal.empty()) return Failure(ERROR_INVALID_DATA, refusal);
+  const std::wstring refusal = HelloRefusal(hello, started.bitness, worker.id());
+  if (!refusal.empty()) failure = Failure(ERROR_INVALID_DATA, refusal);
+  return refusal.empty();
+}
 
-  DialogHandover handover(mainWindow, worker.id(), job.task != WorkerTask::ScanWithoutDialog);
-  job.ownerWindow = static_cast<std::uint64_t>(reinterpret_cast<std::uintptr_t>(mainWindow));
-  if (!channel.send(job)) return EndedWithoutAnswer(worker);
+// The worker's answer to the job or choice it was sent: false when the worker ended without one,
+// or said something else, and then why, where there is something to log.
+bool AwaitAnswer(StartedWorker& started, KeptQuit& quit, WorkerOutcome& outcome) {
+  std::vector<unsigned char> bytes;
   WorkerAnswer answer{};
-  if (!Receive(channel, worker, WorkerMessageKind::Answer, answer, INFINITE, quit, bytes)) {
-    if (!bytes.empty())
-      return Failure(ERROR_INVALID_DATA, L"The scan's worker answered with a message the program cannot read.");
-    return EndedWithoutAnswer(worker);
+  if (!Receive(started.channel, started.process, WorkerMessageKind::Answer, answer, INFINITE, quit, bytes)) {
+    outcome = bytes.empty() ? EndedWithoutAnswer(started.process)
+                            : Failure(ERROR_INVALID_DATA,
+                                      L"The scan's worker answered with a message the program "
+                                      L"cannot read.");
+    return false;
   }
+  outcome.done = answer.status == 0;
+  outcome.imageWritten = outcome.done && answer.imageWritten == 1;
+  outcome.failure = WorkerText(answer.failure);
+  outcome.number = outcome.failure.empty() ? 0 : answer.failureNumber;
+  return true;
+}
+
+std::uint64_t WindowWord(HWND window) { return static_cast<std::uint64_t>(reinterpret_cast<std::uintptr_t>(window)); }
+
+// A worker of the bitness: the one waiting, else a fresh one, connected; null, with why, when none.
+std::unique_ptr<StartedWorker> ConnectedWorker(unsigned bitness, KeptQuit& quit, WorkerOutcome& failure) {
+  std::unique_ptr<StartedWorker> started = TakeWaitingWorker(bitness);
+  if (!started) started = StartWorker(bitness, failure);
+  if (started && !Greet(*started, quit, failure)) started.reset();
+  return started;
+}
+
+// A worker that lists its manager's sources and waits, the manager open, for the choice.
+struct SourceListing {
+  std::unique_ptr<StartedWorker> worker;
+  std::vector<ListedSource> sources;
+};
+
+ListedSource ListedFrom(const WorkerSource& message, unsigned bitness) {
+  return {bitness,
+          message.index,
+          message.isDefault == 1,
+          WorkerText(message.productName),
+          WorkerText(message.manufacturer),
+          WorkerText(message.productFamily)};
+}
+
+// Hands the listing job to a connected worker and takes its sources; false when the worker or its
+// manager could not list them.
+bool CollectSources(SourceListing& listing, HWND owner, KeptQuit& quit) {
+  WorkerJob job = NewWorkerMessage<WorkerJob>(WorkerMessageKind::Job);
+  job.task = WorkerTask::ListSources;
+  job.ownerWindow = WindowWord(owner);
+  StartedWorker& started = *listing.worker;
+  if (!started.channel.send(job)) return false;
+  std::vector<unsigned char> bytes;
+  for (;;) {
+    bytes.clear();
+    if (!started.channel.startRead() ||
+        WaitOnWorker(started.channel.readEvent(), started.process, started.channel, HelloTimeoutMs, quit) !=
+            Woke::Event ||
+        !started.channel.finishRead(bytes))
+      return false;
+    WorkerSource source{};
+    WorkerAnswer answer{};
+    if (ReadWorkerMessage(bytes.data(), bytes.size(), WorkerMessageKind::Source, source))
+      listing.sources.push_back(ListedFrom(source, started.bitness));
+    else
+      return ReadWorkerMessage(bytes.data(), bytes.size(), WorkerMessageKind::Answer, answer) && answer.status == 0;
+  }
+}
+
+// The sources of a bitness, from a worker of it that holds them until it is told the choice; none
+// when its worker cannot run, as where Windows runs no 32-bit programs, or its manager lists none.
+void ListSourcesOf(SourceListing& listing, HWND owner, KeptQuit& quit) {
+  WorkerOutcome failure;
+  if (!listing.worker || !Greet(*listing.worker, quit, failure) || !CollectSources(listing, owner, quit)) {
+    listing.worker.reset();
+    listing.sources.clear();
+  }
+}
+
+// Tells a listing worker the choice, and waits for it to have done it: true when it has.
+bool Tell(SourceListing& listing, SourceChoiceAction action, std::uint32_t index, HWND owner, KeptQuit& quit) {
+  if (!listing.worker) return false;
+  WorkerChoice choice = NewWorkerMessage<WorkerChoice>(WorkerMessageKind::Choice);
+  choice.action = action;
+  choice.index = index;
+  DialogHandover handover(owner, listing.worker->process.id(), action == SourceChoiceAction::ManagersList);
+  WorkerOutcome outcome;
+  return listing.worker->channel.send(choice) && AwaitAnswer(*listing.worker, quit, outcome) && outcome.done;
+}
+
+void RememberSourceBitness(unsigned bitness) {
+  HKEY key = nullptr;
+  if (RegCreateKeyExW(HKEY_CURRENT_USER, L"Software\\Qorv\\Zembrolite", 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key,
+                      nullptr) != ERROR_SUCCESS)
+    return;
+  const DWORD value = bitness;
+  RegSetValueExW(key, L"SourceBitness", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value), sizeof value);
+  RegCloseKey(key);
+}
+
+// The row preselected in the list of both bitnesses: the default source of the bitness a press
+// uses now, else the first.
+int Preselected(const std::vector<ListedSource>& sources, unsigned pressBitness) {
+  for (size_t i = 0; i < sources.size(); ++i)
+    if (sources[i].isDefault && sources[i].bitness == pressBitness) return static_cast<int>(i);
+  return 0;
+}
+
+// The 64-bit edition lists the sources of both bitnesses, each from a worker of its own. With
+// sources of both, the user picks one in the program's list, and it becomes the default source of
+// its bitness's manager; with sources of one bitness only, that manager shows its own list, as in
+// the 32-bit edition. Either way the bitness chosen is remembered for the presses.
+void ChooseFromBothBitnesses(HWND owner, SourcePicker pick, unsigned pressBitness) {
+  KeptQuit quit;
+  // The owner takes no input while the workers list, so that nobody chooses twice at once; the
+  // program's list, modal over it, gives it back when it closes.
+  EnableWindow(owner, FALSE);
+  struct GivenBack {
+    HWND owner;
+    ~GivenBack() { EnableWindow(owner, TRUE); }
+  } givenBack{owner};
+  SourceListing listings[2];
+  const unsigned bitnesses[2] = {64, 32};
+  WorkerOutcome ignored;  // a worker that cannot start has no sources to offer; a press says why
+  for (int i = 0; i < 2; ++i) listings[i].worker = StartWorker(bitnesses[i], ignored);
+  for (SourceListing& listing : listings) ListSourcesOf(listing, owner, quit);
+  std::vector<ListedSource> both;
+  for (const SourceListing& listing : listings) both.insert(both.end(), listing.sources.begin(), listing.sources.end());
+
+  const bool ofBoth = !listings[0].sources.empty() && !listings[1].sources.empty();
+  // The bitness whose manager decides, and what it is told.
+  unsigned deciding = 0;
+  SourceChoiceAction action = SourceChoiceAction::ManagersList;
+  std::uint32_t index = 0;
+  if (ofBoth) {
+    const int chosen = CancelAsked ? -1 : pick(owner, both, Preselected(both, pressBitness));
+    EnableWindow(owner, FALSE);
+    if (chosen >= 0) {
+      deciding = both[static_cast<size_t>(chosen)].bitness;
+      action = SourceChoiceAction::MakeDefault;
+      index = both[static_cast<size_t>(chosen)].index;
+    }
+  } else {
+    deciding = !listings[0].sources.empty() ? 64 : !listings[1].sources.empty() ? 32 : pressBitness;
+  }
+  for (int i = 0; i < 2; ++i) {
+    const bool decides = bitnesses[i] == deciding;
+    if (Tell(listings[i], decides ? action : SourceChoiceAction::Nothing, decides ? index : 0, owner, quit) && decides)
+      RememberSourceBitness(bitnesses[i]);
+  }
+}
+
+}  // namespace
+
+WorkerOutcome ScanInWorker(unsigned bitness, WorkerJob job, HWND mainWindow) {
+  Finishing.reset();
+  CancelAsked = false;
+  KeptQuit quit;
+  WorkerOutcome failure;
+  std::unique_ptr<StartedWorker> started = ConnectedWorker(bitness, quit, failure);
+  if (!started) return failure;
+  DialogHandover handover(mainWindow, started->process.id(), job.task != WorkerTask::ScanWithoutDialog);
+  job.ownerWindow = WindowWord(mainWindow);
+  if (!started->channel.send(job)) return EndedWithoutAnswer(started->process);
+  WorkerOutcome outcome;
+  if (!AwaitAnswer(*started, quit, outcome)) return outcome;
   // Its work is done once it has answered, and it ends by itself; should it not have by the next
   // press, that press ends it.
   Finishing = std::move(started);
-  WorkerOutcome outcome;
-  outcome.imageWritten = answer.status == 0 && answer.imageWritten == 1;
-  outcome.failure = WorkerText(answer.failure);
-  outcome.number = outcome.failure.empty() ? 0 : answer.failureNumber;
   return outcome;
 }
 
@@ -401,10 +550,17 @@ void EndWaitingWorker() {
   Finishing.reset();
 }
 
-void ChooseSourceInWorker(HWND owner) {
-  WorkerJob job = NewWorkerMessage<WorkerJob>(WorkerMessageKind::Job);
-  job.task = WorkerTask::ChooseSource;
-  ScanInWorker(WorkerBitnessForPress(), job, owner);
+void ChooseSourceInWorker(HWND owner, SourcePicker pickFromBoth) {
+  Finishing.reset();
+  CancelAsked = false;
+  const unsigned pressBitness = WorkerBitnessForPress();
+  if (sizeof(void*) == 4 || !pickFromBoth) {
+    WorkerJob job = NewWorkerMessage<WorkerJob>(WorkerMessageKind::Job);
+    job.task = WorkerTask::ChooseSource;
+    ScanInWorker(pressBitness, job, owner);
+  } else {
+    ChooseFromBothBitnesses(owner, pickFromBoth, pressBitness);
+  }
   StartNextWorker();
 }
 

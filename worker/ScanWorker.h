@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "WorkerMessages.h"
 
@@ -17,6 +18,7 @@ struct WorkerOutcome {
   // the worker ended.
   std::int32_t number = 0;
   std::wstring failure;
+  bool done = false;  // the worker did what it was asked
 };
 
 // The worker program of a bitness, beside the program.
@@ -31,9 +33,22 @@ unsigned WorkerBitnessForPress();
 // meanwhile. A scan's prepared file must exist; the worker writes the image into it.
 WorkerOutcome ScanInWorker(unsigned bitness, WorkerJob job, HWND mainWindow);
 
-// The manager's list of sources, in a worker of the bitness a press would use, owned by the given
-// window; the choice becomes that manager's default source.
-void ChooseSourceInWorker(HWND owner);
+// A source in a manager's list, and the bitness of that manager.
+struct ListedSource {
+  unsigned bitness = 0;
+  std::uint32_t index = 0;  // in its manager's list, from 1
+  bool isDefault = false;   // its manager's default source
+  std::wstring productName, manufacturer, productFamily;
+};
+// Lets the user pick one of the sources over the owner: its row, or -1 for none.
+using SourcePicker = int (*)(HWND owner, const std::vector<ListedSource>& sources, int preselected);
+
+// Lets the user choose the source that presses use, owned by the given window; the choice becomes
+// the default source of its manager. The 32-bit edition shows the manager's own list, in a worker.
+// The 64-bit one shows the sources of both bitnesses in pickFromBoth where there are sources of
+// both, and the manager's own list of the one bitness otherwise; the bitness chosen is the one its
+// presses use from then on.
+void ChooseSourceInWorker(HWND owner, SourcePicker pickFromBoth);
 
 // Starts the worker of the next press ahead of time, unless one of the bitness waits already;
 // and ends the one that waits, when the program closes.

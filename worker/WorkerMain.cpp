@@ -5,6 +5,7 @@
 #include <windows.h>
 #include <shellapi.h>
 
+#include <cstring>
 #include <cwchar>
 #include <optional>
 #include <vector>
@@ -12,6 +13,7 @@
 #include "../guard/LastChance.h"
 #include "../common/ComHandles.h"
 #include "../common/Handles.h"
+#include "../common/WinText.h"
 #include "../twain/mdlTwain.h"
 #include "Channel.h"
 #include "WorkerMain.h"
@@ -83,10 +85,64 @@ DWORD WINAPI WatchForCancel(void* given) {
   return 0;
 }
 
+WorkerAnswer AnswerOf(std::int32_t status) {
+  WorkerAnswer answer = NewWorkerMessage<WorkerAnswer>(WorkerMessageKind::Answer);
+  answer.status = status;
+  answer.imageWritten = status == 0 ? 1 : 0;
+  const AcquisitionFailure failure = LastAcquisitionFailure();
+  if (status != 0 && !failure.description.empty()) {
+    answer.failureNumber = failure.number;
+    if (!SetWorkerText(answer.failure, failure.description))
+      SetWorkerText(answer.failure, failure.description.substr(0, WorkerFailureChars - 1));
+  }
+  return answer;
+}
+
+// A TWAIN name of up to 32 characters, ended by a zero only when shorter.
+std::wstring TwainName(const TW_STR32& name) { return FromAnsi(std::string(name, strnlen(name, sizeof name))); }
+
+WorkerSource SourceMessage(const TW_IDENTITY& source, std::uint32_t index, TW_UINT32 defaultId) {
+  WorkerSource message = NewWorkerMessage<WorkerSource>(WorkerMessageKind::Source);
+  message.index = index;
+  message.isDefault = source.Id == defaultId ? 1 : 0;
+  SetWorkerText(message.productName, TwainName(source.ProductName));
+  SetWorkerText(message.manufacturer, TwainName(source.Manufacturer));
+  SetWorkerText(message.productFamily, TwainName(source.ProductFamily));
+  return message;
+}
+
+// What the program chose for the listed sources; nothing, should it say anything else.
+WorkerChoice ChoiceOfProgram(Channel& channel, HANDLE program) {
+  std::vector<unsigned char> bytes;
+  WorkerChoice choice{};
+  if (!channel.read(bytes, program, INFINITE) ||
+      !ReadWorkerMessage(bytes.data(), bytes.size(), WorkerMessageKind::Choice, choice))
+    choice.action = SourceChoiceAction::Nothing;
+  return choice;
+}
+
+// Sends the manager's sources and waits with the manager open for the program's choice, which
+// the second answer reports: the listed source made the default, or the manager's own list.
+void ListSourcesForProgram(Channel& channel, HANDLE program) {
+  std::vector<TW_IDENTITY> sources;
+  TW_UINT32 defaultId = 0;
+  std::int32_t status = OpenSourceManager();
+  if (status == 0) status = ListSources(sources, defaultId);
+  for (std::uint32_t i = 0; status == 0 && i < sources.size(); ++i)
+    if (!channel.send(SourceMessage(sources[i], i + 1, defaultId))) return;
+  if (!channel.send(AnswerOf(status)) || status != 0) return;
+  const WorkerChoice choice = ChoiceOfProgram(channel, program);
+  status = 1;
+  if (choice.action == SourceChoiceAction::MakeDefault && choice.index >= 1 && choice.index <= sources.size())
+    status = MakeDefaultSource(sources[choice.index - 1]);
+  else if (choice.action == SourceChoiceAction::ManagersList)
+    status = ChooseInManagersList();
+  if (UnwindSession(TwainState::ManagerLoaded) != 0) status = 1;
+  channel.send(AnswerOf(status));
+}
+
 std::int32_t RunJob(const WorkerJob& job) {
   const std::wstring prepared = WorkerText(job.preparedFile), path = WorkerText(job.imagePath);
-  MessageWindowOwner = reinterpret_cast<HWND>(static_cast<std::uintptr_t>(job.ownerWindow));
-  if (!IsWindow(MessageWindowOwner)) MessageWindowOwner = nullptr;
   if (job.task == WorkerTask::ChooseSource) return SelectSource();
   if (job.task == WorkerTask::ScanWithDialog) return AcquireWithUI(path, prepared);
   return AcquireNoUI(job.resolution, job.pixelType, job.frame[0], job.frame[1], job.frame[2], job.frame[3], path,
@@ -119,20 +175,16 @@ int RunScanWorker() {
     return ERROR_INVALID_DATA;
 
   ComApartment apartment;  // sources' dialogs use COM and OLE
-  CancelWatch watch = {&channel, GetCurrentThreadId()};
-  UniqueHandle cancelWatcher(CreateThread(nullptr, 64 * 1024, WatchForCancel, &watch, 0, nullptr));
-  const std::int32_t status = RunJob(job);
-
-  WorkerAnswer answer = NewWorkerMessage<WorkerAnswer>(WorkerMessageKind::Answer);
-  answer.status = status;
-  answer.imageWritten = status == 0 ? 1 : 0;
-  const AcquisitionFailure failure = LastAcquisitionFailure();
-  if (status != 0 && !failure.description.empty()) {
-    answer.failureNumber = failure.number;
-    if (!SetWorkerText(answer.failure, failure.description))
-      SetWorkerText(answer.failure, failure.description.substr(0, WorkerFailureChars - 1));
+  MessageWindowOwner = reinterpret_cast<HWND>(static_cast<std::uintptr_t>(job.ownerWindow));
+  if (!IsWindow(MessageWindowOwner)) MessageWindowOwner = nullptr;
+  if (job.task == WorkerTask::ListSources) {
+    // The program's next word is its choice, or a cancel, which this run reads itself.
+    ListSourcesForProgram(channel, program.get());
+  } else {
+    CancelWatch watch = {&channel, GetCurrentThreadId()};
+    UniqueHandle cancelWatcher(CreateThread(nullptr, 64 * 1024, WatchForCancel, &watch, 0, nullptr));
+    channel.send(AnswerOf(RunJob(job)));
   }
-  channel.send(answer);
   guard.reset();  // its last look: a call it reported as hung has returned
   // Ends the cancel watcher's read with the process, before the channel it reads from would go.
   ExitProcess(0);

@@ -6,6 +6,8 @@ static_assert(sizeof(WorkerHello) == 20, "hello");
 static_assert(sizeof(WorkerJob) == 12 + 4 * 7 + 8 + 2 * 2 * WorkerPathChars, "job");
 static_assert(sizeof(WorkerCancel) == 12, "cancel");
 static_assert(sizeof(WorkerAnswer) == 12 + 12 + 2 * WorkerFailureChars, "answer");
+static_assert(sizeof(WorkerSource) == 12 + 8 + 3 * 2 * WorkerNameChars, "source");
+static_assert(sizeof(WorkerChoice) == 12 + 8, "choice");
 
 std::wstring HelloRefusal(const WorkerHello& hello, std::uint32_t bitness, std::uint32_t processId) {
   if (hello.bitness != bitness)

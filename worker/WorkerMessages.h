@@ -7,14 +7,20 @@
 #include <cstdint>
 #include <string>
 
-constexpr std::uint32_t WorkerProtocolVersion = 1;
+constexpr std::uint32_t WorkerProtocolVersion = 2;
 
-enum class WorkerMessageKind : std::uint32_t { Hello = 1, Job = 2, Cancel = 3, Answer = 4 };
+enum class WorkerMessageKind : std::uint32_t { Hello = 1, Job = 2, Cancel = 3, Answer = 4, Source = 5, Choice = 6 };
 
-enum class WorkerTask : std::uint32_t { ScanWithoutDialog = 1, ScanWithDialog = 2, ChooseSource = 3 };
+// ListSources: the worker sends its manager's sources, one message each, then its answer, and
+// waits with the manager open for the program's choice.
+enum class WorkerTask : std::uint32_t { ScanWithoutDialog = 1, ScanWithDialog = 2, ChooseSource = 3, ListSources = 4 };
+
+// What a listing worker does with its sources once the program has chosen.
+enum class SourceChoiceAction : std::uint32_t { Nothing = 0, MakeDefault = 1, ManagersList = 2 };
 
 constexpr std::size_t WorkerPathChars = 1024;
 constexpr std::size_t WorkerFailureChars = 1024;
+constexpr std::size_t WorkerNameChars = 34;  // a TWAIN name's 33 characters and a zero
 
 #pragma pack(push, 4)
 struct WorkerHeader {
@@ -54,6 +60,23 @@ struct WorkerAnswer {
   std::int32_t failureNumber;  // with a description: why no image was saved
   std::uint32_t imageWritten;  // 1: the file holds the image
   char16_t failure[WorkerFailureChars];
+};
+// One source in the manager's list of a listing worker.
+struct WorkerSource {
+  WorkerHeader header;
+  std::uint32_t index;      // in the manager's order, from 1
+  std::uint32_t isDefault;  // 1: the manager's default source
+  char16_t productName[WorkerNameChars];
+  char16_t manufacturer[WorkerNameChars];
+  char16_t productFamily[WorkerNameChars];
+};
+
+// The program's choice for a listing worker: make the source at index the manager's default,
+// show the manager's own list, or nothing.
+struct WorkerChoice {
+  WorkerHeader header;
+  SourceChoiceAction action;
+  std::uint32_t index;
 };
 #pragma pack(pop)
 

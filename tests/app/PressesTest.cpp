@@ -455,9 +455,14 @@ TEST_P(PressesThrough, EachFaultUnwindsInTwainsOrderAndTheNextPressWorks) {
 }
 
 // "Choose source" in "Settings" shows the manager's list with the scanner in it, in a worker, while
-// the dialog takes no input; the choice returns to the dialog.
+// the dialog takes no input; the choice returns to the dialog. Where all sources are of one
+// bitness, so does the 64-bit edition, which remembers that bitness for the presses.
 TEST_P(PressesThrough, ChooserListsTheScanner) {
   settings("DPI=30\r\n");
+  const DWORD other = 32;
+  if (sizeof(void*) == 8)
+    RegSetKeyValueW(HKEY_CURRENT_USER, L"Software\\Qorv\\Zembrolite", L"SourceBitness", REG_DWORD, &other,
+                    sizeof other);
   ProgramCopy program = Started();
   PostMessageW(window, WM_COMMAND, IDM_OPTIONS, 0);
   HWND dialog = WindowWith(program, L"ComboBox");
@@ -482,6 +487,10 @@ TEST_P(PressesThrough, ChooserListsTheScanner) {
   PostMessageW(GetDlgItem(dialog, cmdCancel), BM_CLICK, 0, 0);
   EXPECT_TRUE(WaitUntil([&] { return !IsWindow(dialog); }));
   Close(program);
+  DWORD bitness = 0, size = sizeof bitness;
+  RegGetValueW(HKEY_CURRENT_USER, L"Software\\Qorv\\Zembrolite", L"SourceBitness", RRF_RT_REG_DWORD, nullptr, &bitness,
+               &size);
+  EXPECT_EQ(bitness, sizeof(void*) == 8 ? 64u : 0u) << "the bitness chosen is remembered";
 }
 
 TEST_F(Presses, ClosingDuringAScanEndsItWithoutAnImage) {
@@ -700,20 +709,54 @@ TEST_F(Presses, DriverThatDoesNotReturnIsLoggedAndAgainWhenItDoes) {
 }
 
 #ifdef _WIN64
-// The 64-bit program reaches a 32-bit-only source: a user who chose a 32-bit source has the press
-// run in the 32-bit worker, through the 32-bit manager, and the image saved as from any other.
-TEST_F(Presses, ThirtyTwoBitSourceScansThroughThe32BitWorker) {
+// One program for every driver: with sources of both bitnesses, "Choose source" lists them all in
+// the program's own list with their bitness; the 32-bit scanner chosen there becomes the 32-bit
+// manager's default and the bitness of the presses, which then run in the 32-bit worker, through
+// the 32-bit manager, and save the image as any other.
+TEST_F(Presses, ChooserListsBothBitnessesAndThe32BitChoiceScansThroughThe32BitWorker) {
   if (!installed) GTEST_SKIP() << "needs a 32-bit scanner and manager beside the 64-bit ones: the station's packages";
   wchar_t windows[MAX_PATH];
   GetWindowsDirectoryW(windows, MAX_PATH);
   const std::wstring scanner32 = std::wstring(windows) + L"\\twain_32\\";
   WriteFileBytes(scanner32 + L"VirtualScanner.ini", "[Log]\r\nCalls=1\r\nChecksum=1\r\n");
   DeleteFileW((scanner32 + L"VirtualScanner.log").c_str());
-  const DWORD bitness = 32;
-  RegSetKeyValueW(HKEY_CURRENT_USER, L"Software\\Qorv\\Zembrolite", L"SourceBitness", REG_DWORD, &bitness,
-                  sizeof bitness);
+  RegDeleteKeyValueW(HKEY_CURRENT_USER, L"Software\\Qorv\\Zembrolite", L"SourceBitness");
   settings("DPI=30\r\nColorType=RGB\r\n");
   ProgramCopy program = Started();
+  PostMessageW(window, WM_COMMAND, IDM_OPTIONS, 0);
+  HWND dialog = WindowWith(program, L"ComboBox");
+  ASSERT_NE(dialog, nullptr);
+  PostMessageW(GetDlgItem(dialog, cmdSource), BM_CLICK, 0, 0);
+  HWND chooser = WindowWith(program, L"ListBox");
+  ASSERT_NE(chooser, nullptr) << "the program's own list";
+  HWND list = FindWindowExW(chooser, nullptr, L"ListBox", nullptr);
+  std::vector<std::wstring> rows;
+  for (int row = 0; row < SendMessageW(list, LB_GETCOUNT, 0, 0); ++row) {
+    wchar_t text[128] = L"";
+    if (SendMessageW(list, LB_GETTEXTLEN, row, 0) < 128)
+      SendMessageW(list, LB_GETTEXT, row, reinterpret_cast<LPARAM>(text));
+    rows.push_back(text);
+  }
+  const auto at = [&](const wchar_t* text) { return std::find(rows.begin(), rows.end(), text) - rows.begin(); };
+  const auto scanner64 = at(L"Zembrolite Virtual Scanner\tZembrolite\t64-bit");
+  const auto scanner32Row = at(L"Zembrolite Virtual Scanner\tZembrolite\t32-bit");
+  ASSERT_LT(scanner64, static_cast<std::ptrdiff_t>(rows.size())) << "the 64-bit scanner is not listed";
+  ASSERT_LT(scanner32Row, static_cast<std::ptrdiff_t>(rows.size())) << "the 32-bit scanner is not listed";
+  SendMessageW(list, LB_SETCURSEL, static_cast<WPARAM>(scanner32Row), 0);
+  PostMessageW(GetDlgItem(chooser, IDOK), BM_CLICK, 0, 0);
+  EXPECT_TRUE(WaitUntil([&] { return !IsWindow(chooser) && IsWindowEnabled(dialog); }));
+  PostMessageW(GetDlgItem(dialog, cmdCancel), BM_CLICK, 0, 0);
+  EXPECT_TRUE(WaitUntil([&] { return !IsWindow(dialog); }));
+  DWORD bitness = 0, size = sizeof bitness;
+  RegGetValueW(HKEY_CURRENT_USER, L"Software\\Qorv\\Zembrolite", L"SourceBitness", RRF_RT_REG_DWORD, nullptr, &bitness,
+               &size);
+  EXPECT_EQ(bitness, 32u);
+  wchar_t chosen[MAX_PATH] = L"";
+  size = sizeof chosen;
+  RegGetValueW(HKEY_CURRENT_USER, L"Software\\Microsoft\\Windows NT\\CurrentVersion\\TWAIN", L"Default Source",
+               RRF_RT_REG_SZ, nullptr, chosen, &size);
+  EXPECT_NE(std::wstring(chosen).find(L"VirtualScanner.ds"), std::wstring::npos) << "the 32-bit manager's default";
+
   ClickScan(window);
   const std::wstring image = NewImage(program, 120000);
   const std::string log = ReadFileBytes(scanner32 + L"VirtualScanner.log");

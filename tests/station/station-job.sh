@@ -91,9 +91,10 @@ check "install x64: the files in Program Files\\Zembrolite, the shortcut, the so
 tests64='C:\tests\app64\app_tests.exe'
 colours='Managers/PressesThrough.FixedSettingsInEachColourType/Twain2Manager'
 check "installed x64 program: $colours" installed_case 'C:\Program Files\Zembrolite' "$tests64" "$colours"
-# One program for every driver: the x64 program presses the x86 package's 32-bit scanner through
-# its 32-bit worker and the 32-bit manager.
-thirty_two='Presses.ThirtyTwoBitSourceScansThroughThe32BitWorker'
+# One program for every driver: the x64 program lists the sources of both bitnesses in its own
+# list, and presses the x86 package's 32-bit scanner chosen there through its 32-bit worker and
+# the 32-bit manager.
+thirty_two='Presses.ChooserListsBothBitnessesAndThe32BitChoiceScansThroughThe32BitWorker'
 check "installed x64 program: $thirty_two" installed_case 'C:\Program Files\Zembrolite' "$tests64" "$thirty_two"
 
 # The x64 package goes; the 32-bit manager, which the x86 package deployed too, stays for the

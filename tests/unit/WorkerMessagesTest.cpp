@@ -42,7 +42,7 @@ TEST(WorkerMessages, OnlyAWholeMessageOfTheKindAndVersionExpectedIsRead) {
   hello.header.version = 9;
   std::memcpy(bytes.data(), &hello, sizeof hello);
   EXPECT_EQ(NoHelloText(bytes.data(), bytes.size()),
-            L"The scan's worker speaks version 9 of the channel; the program speaks version 1.");
+            L"The scan's worker speaks version 9 of the channel; the program speaks version 2.");
 }
 
 TEST(WorkerMessages, TextsFitTheirFieldsWholeOrNotAtAll) {
