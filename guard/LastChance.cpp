@@ -39,7 +39,8 @@ struct GuardState {
   UniqueModule dbghelp;
   WriteDumpProc writeDump = nullptr;
   ULONGLONG hangMs = 60000;
-  bool (*pressInProgress)() = nullptr;  // null in a scan worker
+  bool (*pressInProgress)() = nullptr;           // null in a scan worker
+  const wchar_t* workProcedure = ScanProcedure;  // what a scan worker's run is for
   LPTOP_LEVEL_EXCEPTION_FILTER previousFilter = nullptr;
   std::terminate_handler previousTerminate = nullptr;
 };
@@ -174,7 +175,7 @@ void HandleCrash() {
   description = FixedText<2048>();
   AppendCrashDescription(description, facts);
   AppendLastChanceLine(static_cast<std::int32_t>(facts.code), description.c_str(),
-                       facts.inPress ? ScanProcedure : MainProcedure);
+                       facts.inPress ? State.workProcedure : MainProcedure);
   WriteDump();
   PruneDumps();
 }
@@ -229,7 +230,7 @@ void LogHang(const SourceCall& call, ULONGLONG milliseconds, bool returned, bool
   ModuleNote(module, note, MAX_PATH * 2);
   FixedText<1024> text;
   AppendHangDescription(text, source, note, call.dataType, call.message, milliseconds / 1000, returned);
-  LogError(returned ? 0 : HangNumber, text.c_str(), inPress ? ScanProcedure : MainProcedure);
+  LogError(returned ? 0 : HangNumber, text.c_str(), inPress ? State.workProcedure : MainProcedure);
 }
 
 // One line when a call into the source has not come back for the set time, and one when it has,
@@ -279,6 +280,8 @@ ULONGLONG HangMilliseconds() {
 }
 
 }  // namespace
+
+void NameGuardedWork(const wchar_t* procedure) { State.workProcedure = procedure; }
 
 StationGuard::StationGuard(bool (*pressInProgress)()) {
   State.pressInProgress = pressInProgress;

@@ -23,6 +23,10 @@ class StationGuard {
   StationGuard& operator=(const StationGuard&) = delete;
 };
 
+// The procedure that a scan worker's crash and hang lines name: its task's ("Main_cmdZadudUVur_Click"
+// until told otherwise). The text must outlive the guard.
+void NameGuardedWork(const wchar_t* procedure);
+
 // Asks Windows to restart the program after a crash or a hang, with the command line that marks
 // the new run as such a restart; not after an update or a reboot.
 void RegisterForRestart();

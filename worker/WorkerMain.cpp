@@ -174,6 +174,8 @@ int RunScanWorker() {
       !ReadWorkerMessage(bytes.data(), bytes.size(), WorkerMessageKind::Job, job))
     return ERROR_INVALID_DATA;
 
+  if (job.task == WorkerTask::ChooseSource || job.task == WorkerTask::ListSources)
+    NameGuardedWork(L"fOptions_cmdSource_Click");
   ComApartment apartment;  // sources' dialogs use COM and OLE
   MessageWindowOwner = reinterpret_cast<HWND>(static_cast<std::uintptr_t>(job.ownerWindow));
   if (!IsWindow(MessageWindowOwner)) MessageWindowOwner = nullptr;
