@@ -3,8 +3,11 @@
 // write never costs the old image and never leaves a partial file.
 #include "BmpWriter.h"
 
+#include <algorithm>
 #include <cstring>
+#include <functional>
 #include <utility>
+#include <vector>
 
 #include "BmpLayout.h"
 #include "ImageFile.h"
@@ -33,13 +36,15 @@ bool WriteAll(HANDLE file, const std::uint8_t* data, size_t length) {
   return true;
 }
 
+// What follows the file header: the packed DIB's bytes, written into the open file.
+using DibWriter = std::function<bool(HANDLE file)>;
+
 bool WriteBmpFile(const std::wstring& path, const std::uint8_t (&fileHeader)[BitmapFileHeaderBytes],
-                  const std::uint8_t* dib, size_t dibSize) {
+                  const DibWriter& writeDib) {
   UniqueHandle file(
       CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!file) return false;
-  return WriteAll(file.get(), fileHeader, sizeof fileHeader) && WriteAll(file.get(), dib, dibSize) &&
-         FlushFileBuffers(file.get());
+  return WriteAll(file.get(), fileHeader, sizeof fileHeader) && writeDib(file.get()) && FlushFileBuffers(file.get());
 }
 
 // Notes why the file is not there, with the error of the step that failed.
@@ -48,37 +53,126 @@ std::int32_t NotSaved(const std::wstring& path) {
   return 1;
 }
 
+std::int32_t NoBitmap() {
+  NotePressFailure(ERROR_INVALID_DATA, L"The source handed over an image that is no bitmap a .bmp file can hold.");
+  return 1;
+}
+
+// Into the prepared file, or through a temporary file beside path into its place.
+std::int32_t SaveBmp(const std::uint8_t (&fileHeader)[BitmapFileHeaderBytes], const DibWriter& writeDib,
+                     const std::wstring& preparedFile, const std::wstring& path) {
+  if (!preparedFile.empty()) return WriteBmpFile(preparedFile, fileHeader, writeDib) ? 0 : NotSaved(path);
+  TemporaryImageFile temporary(FolderOf(path));
+  if (temporary.path().empty()) return NotSaved(path);
+  if (!WriteBmpFile(temporary.path(), fileHeader, writeDib)) return NotSaved(path);
+  if (!PutImageInPlace(temporary.path(), path)) return NotSaved(path);
+  temporary.keep();
+  return 0;
+}
+
 std::int32_t WriteLockedDib(const std::uint8_t* dib, SIZE_T blockSize, const std::wstring& preparedFile,
                             const std::wstring& path) {
   DibLayout layout = {};
   std::uint8_t fileHeader[BitmapFileHeaderBytes];
   // The header's sizes are trusted only as far as the block really reaches.
   if (blockSize < static_cast<SIZE_T>(BitmapInfoHeaderBytes) || !ComputeDibLayout(dib, layout) ||
-      static_cast<SIZE_T>(layout.dibSize) > blockSize || !BuildFileHeader(layout, fileHeader)) {
-    NotePressFailure(ERROR_INVALID_DATA, L"The source handed over an image that is no bitmap a .bmp file can hold.");
-    return 1;
-  }
-
-  if (!preparedFile.empty())
-    return WriteBmpFile(preparedFile, fileHeader, dib, static_cast<size_t>(layout.dibSize)) ? 0 : NotSaved(path);
-  TemporaryImageFile temporary(FolderOf(path));
-  if (temporary.path().empty()) return NotSaved(path);
-  if (!WriteBmpFile(temporary.path(), fileHeader, dib, static_cast<size_t>(layout.dibSize))) return NotSaved(path);
-  if (!PutImageInPlace(temporary.path(), path)) return NotSaved(path);
-  temporary.keep();
-  return 0;
+      static_cast<SIZE_T>(layout.dibSize) > blockSize || !BuildFileHeader(layout, fileHeader))
+    return NoBitmap();
+  // Written straight from the locked block: saving needs no second copy of the image.
+  return SaveBmp(
+      fileHeader, [&](HANDLE file) { return WriteAll(file, dib, static_cast<size_t>(layout.dibSize)); }, preparedFile,
+      path);
 }
 
-std::int32_t WriteDib(HGLOBAL& image, const std::wstring& preparedFile, const std::wstring& path) {
-  // From here the handle is ours: released on every way out, the caller's variable cleared.
-  UniqueTwainMemory owned(std::exchange(image, nullptr));
+std::int32_t WriteDib(UniqueTwainMemory owned, const std::wstring& preparedFile, const std::wstring& path) {
   return Guarded([&] {
     if (path.empty() || !owned) return 1;
     TwainMemoryLock lock(owned.get());
-    if (!lock.get()) return 1;
-    // Written straight from the locked block: saving needs no second copy of the image.
+    if (!lock.get()) {
+      NotePressFailure(static_cast<std::int32_t>(GetLastError()),
+                       L"The source handed over an image the program cannot read: its memory cannot be locked.");
+      return 1;
+    }
     return WriteLockedDib(static_cast<const std::uint8_t*>(lock.get()), GlobalSize(owned.get()), preparedFile, path);
   });
+}
+
+// The header and colour table of the packed DIB that holds a DIB section's picture bottom-up, as
+// a source that hands over packed DIBs gives it; false for a section no .bmp file holds as it is.
+bool PackedHeaderOf(HBITMAP bitmap, const DIBSECTION& section, std::vector<std::uint8_t>& header) {
+  BITMAPINFOHEADER info = section.dsBmih;
+  if (!section.dsBm.bmBits || (info.biCompression != BI_RGB && info.biCompression != BI_BITFIELDS)) return false;
+  info.biSize = sizeof info;
+  info.biHeight = section.dsBm.bmHeight;
+  info.biSizeImage = static_cast<DWORD>(section.dsBm.bmWidthBytes) * static_cast<DWORD>(section.dsBm.bmHeight);
+  RGBQUAD colours[256];
+  UINT colourCount = 0;
+  if (info.biBitCount <= 8) {
+    UniqueMemoryDc dc(CreateCompatibleDC(nullptr));
+    SelectedObject selected(dc.get(), bitmap);
+    colourCount = GetDIBColorTable(dc.get(), 0, 1u << info.biBitCount, colours);
+    if (colourCount == 0) return false;
+    info.biClrUsed = colourCount;
+  }
+  const auto* bytes = reinterpret_cast<const std::uint8_t*>(&info);
+  header.assign(bytes, bytes + sizeof info);
+  if (info.biCompression == BI_BITFIELDS) {
+    bytes = reinterpret_cast<const std::uint8_t*>(section.dsBitfields);
+    header.insert(header.end(), bytes, bytes + sizeof section.dsBitfields);
+  }
+  bytes = reinterpret_cast<const std::uint8_t*>(colours);
+  header.insert(header.end(), bytes, bytes + colourCount * sizeof(RGBQUAD));
+  return true;
+}
+
+// The rows of a section, the picture's bottom row first, in pieces through GDI, which knows the
+// section's own order of rows (Wine reports a top-down section's height as positive), so that no
+// second copy of the image is needed.
+bool WriteRowsBottomUp(HANDLE file, HBITMAP bitmap, const std::vector<std::uint8_t>& header, std::uint32_t stride,
+                       std::uint32_t rows) {
+  std::vector<std::uint8_t> asked(header);
+  asked.resize(sizeof(BITMAPINFOHEADER) + 3 * sizeof(DWORD) + 256 * sizeof(RGBQUAD));  // room for what GDI adds
+  const std::uint32_t band = std::max<std::uint32_t>(1, WriteChunkBytes / stride);
+  std::vector<std::uint8_t> piece(static_cast<size_t>(std::min(band, rows)) * stride);
+  UniqueMemoryDc dc(CreateCompatibleDC(nullptr));
+  for (std::uint32_t first = 0; first < rows; first += band) {
+    const std::uint32_t lines = std::min(band, rows - first);
+    if (GetDIBits(dc.get(), bitmap, first, lines, piece.data(), reinterpret_cast<BITMAPINFO*>(asked.data()),
+                  DIB_RGB_COLORS) != static_cast<int>(lines) ||
+        !WriteAll(file, piece.data(), static_cast<size_t>(lines) * stride))
+      return false;
+  }
+  return true;
+}
+
+std::int32_t WriteSection(UniqueGdiObject owned, const std::wstring& preparedFile, const std::wstring& path) {
+  return Guarded([&] {
+    if (path.empty() || !owned) return 1;
+    const auto bitmap = static_cast<HBITMAP>(owned.get());
+    DIBSECTION section = {};
+    std::vector<std::uint8_t> header;
+    DibLayout layout = {};
+    std::uint8_t fileHeader[BitmapFileHeaderBytes];
+    if (GetObjectW(bitmap, sizeof section, &section) != sizeof section || !PackedHeaderOf(bitmap, section, header) ||
+        !ComputeDibLayout(header.data(), layout) || BitmapInfoHeaderBytes + layout.colourTableBytes != header.size() ||
+        layout.rowStride != static_cast<std::uint32_t>(section.dsBm.bmWidthBytes) ||
+        !BuildFileHeader(layout, fileHeader))
+      return NoBitmap();
+    return SaveBmp(
+        fileHeader,
+        [&](HANDLE file) {
+          return WriteAll(file, header.data(), header.size()) &&
+                 WriteRowsBottomUp(file, bitmap, header, layout.rowStride, layout.pixelBytes / layout.rowStride);
+        },
+        preparedFile, path);
+  });
+}
+
+std::int32_t WriteImage(NativeImage& image, const std::wstring& preparedFile, const std::wstring& path) {
+  // From here the image is the writer's: freed on every way out, the caller's emptied.
+  NativeImage owned = std::move(image);
+  if (owned.section) return WriteSection(std::move(owned.section), preparedFile, path);
+  return WriteDib(std::move(owned.dib), preparedFile, path);
 }
 
 }  // namespace
@@ -126,8 +220,14 @@ bool PutImageInPlace(const std::wstring& finished, const std::wstring& path) {
   return false;
 }
 
-std::int32_t WriteDibToBmp(HGLOBAL& image, const std::wstring& path) { return WriteDib(image, L"", path); }
+std::int32_t WriteDibToBmp(HGLOBAL& image, const std::wstring& path) {
+  NativeImage taken;
+  taken.dib.reset(std::exchange(image, nullptr));
+  return WriteImage(taken, L"", path);
+}
 
-std::int32_t WriteDibIntoFile(HGLOBAL& image, const std::wstring& preparedFile, const std::wstring& path) {
-  return WriteDib(image, preparedFile, path);
+std::int32_t WriteImageToBmp(NativeImage& image, const std::wstring& path) { return WriteImage(image, L"", path); }
+
+std::int32_t WriteImageIntoFile(NativeImage& image, const std::wstring& preparedFile, const std::wstring& path) {
+  return WriteImage(image, preparedFile, path);
 }

@@ -49,22 +49,18 @@ std::int32_t Acquire(bool showUI, const std::wstring& path, const std::wstring& 
   // Declared in this order so that, on a failure, the image is freed before the source and
   // the manager are closed.
   SessionCloser closer;
-  UniqueTwainMemory image;
+  NativeImage image;
   const std::int32_t status = Guarded([&] {
     if (OpenSourceManager() != 0) return 1;
     if (OpenDefaultSource() != 0) return 1;
     if (!negotiate()) return 1;
-    HGLOBAL received = nullptr;
-    const std::int32_t transferred = TransferImage(showUI, received);
-    image.reset(received);
-    if (transferred != 0) return 1;
+    if (TransferImage(showUI, image) != 0) return 1;
     if (CloseSource() != 0) return 1;
     if (CloseSourceManager() != 0) return 1;
     // Closing the program during the acquisition throws the image away.
     noneAsked = TransferCancelRequested() || !image;
     if (noneAsked) return 1;
-    HGLOBAL written = image.release();
-    return preparedFile.empty() ? WriteDibToBmp(written, path) : WriteDibIntoFile(written, preparedFile, path);
+    return preparedFile.empty() ? WriteImageToBmp(image, path) : WriteImageIntoFile(image, preparedFile, path);
   });
   // A failure that no call or file step explains (no window, no memory, an exception).
   if (status != 0 && !noneAsked) {

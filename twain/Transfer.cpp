@@ -74,9 +74,9 @@ std::int32_t DisableSource() {
   return CallSource(DG_CONTROL, DAT_USERINTERFACE, MSG_DISABLEDS, &EnabledInterface) == TWRC_SUCCESS ? 0 : 1;
 }
 
-std::int32_t TransferImage(bool showUI, HGLOBAL& image) {
-  image = nullptr;
-  UniqueTwainMemory received;
+std::int32_t TransferImage(bool showUI, NativeImage& image) {
+  image = NativeImage();
+  NativeImage received;
   KeptQuit quit;
   return Guarded([&] {
     EnabledInterface = {static_cast<TW_BOOL>(showUI ? 1 : 0), 1, MessageWindow};
@@ -85,12 +85,15 @@ std::int32_t TransferImage(bool showUI, HGLOBAL& image) {
     const PumpEnd end = Pump(quit);
     TW_UINT16 transfer = TWRC_FAILURE;
     if (end == PumpEnd::ImageReady) {
-      // The source writes a whole handle here; a 64-bit heap does not stay below 4 GiB.
+      // Zero in full: a source written for 32 bits writes only the low half of the handle.
       TW_UINTPTR handle = 0;
       static_assert(sizeof handle == sizeof(HGLOBAL), "the native transfer's handle is as wide as a pointer");
       transfer = CallSource(DG_IMAGE, DAT_IMAGENATIVEXFER, MSG_GET, &handle);
-      received.reset(reinterpret_cast<HGLOBAL>(handle));
-      if (transfer == TWRC_XFERDONE && !received)
+      std::wstring found;
+      if (handle != 0 && !TakeNativeImage(handle, received, found))
+        NotePressFailure(ERROR_INVALID_DATA,
+                         L"The source handed over an image the program cannot read: " + found + L".");
+      else if (transfer == TWRC_XFERDONE && handle == 0)
         NotePressFailure(TWRC_XFERDONE, L"The source reported the transfer done without handing over an image.");
     }
     // Pages still pending after this one, or left in the feeder by a jam, are discarded: one press
@@ -100,7 +103,7 @@ std::int32_t TransferImage(bool showUI, HGLOBAL& image) {
     // Asked to close, or cancelled in the source's own window: the operator's choice, no image.
     if (end == PumpEnd::CloseRequested || transfer == TWRC_CANCEL) return 0;
     if (transfer != TWRC_XFERDONE || !received) return 1;
-    image = received.release();
+    image = std::move(received);
     return 0;
   });
 }

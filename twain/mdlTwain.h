@@ -56,11 +56,12 @@ std::int32_t SetCapability(std::int32_t capability, std::int32_t itemType, Capab
 std::int32_t GetCapability(std::int32_t capability, CapabilityValue& value);
 std::int32_t SetImageLayout(float left, float top, float right, float bottom);
 
-// One image from the open source, with or without the source's own interface. Status 0 with a
-// handle: the caller owns the image. Status 0 with null: the source asked to be closed first, or
-// the operator cancelled the transfer. Status 1: failure, nothing to free. The source is open on
-// entry, and on return unless a source refused to leave a later state (the session's state says).
-std::int32_t TransferImage(bool showUI, HGLOBAL& image);
+// One image from the open source, with or without the source's own interface. Status 0 with an
+// image, in whichever form the source handed it over: the caller owns it. Status 0 with none: the
+// source asked to be closed first, or the operator cancelled the transfer. Status 1: failure,
+// nothing to free. The source is open on entry, and on return unless a source refused to leave a
+// later state (the session's state says).
+std::int32_t TransferImage(bool showUI, NativeImage& image);
 // The steps back from a transfer: acknowledge the one that ended (from state 6 or 7), discard the
 // pages still pending (6), disable the source (5).
 std::int32_t EndTransfer();

@@ -22,6 +22,11 @@
 //   Transfer=image              the native transfer: image (default), jam (fails with
 //                               TWCC_PAPERJAM, the page left pending), cancel (the operator
 //                               cancelled it in the source's window) or noimage (done, no handle)
+//   Image=dib                   the native transfer's image: dib (default, a packed DIB in global
+//                               memory), dibsection or dibsection-topdown (a bitmap handle of a DIB
+//                               section, as some drivers give), brush (a GDI object, no image)
+//   Handle=low32                only the low 32 bits of the handle written, as a driver written for
+//                               32 bits does (default whole)
 //   Container=onevalue          what MSG_GET answers in: onevalue (default), enumeration (the
 //                               value the current of three items), range (the current value) or
 //                               array (no current value)

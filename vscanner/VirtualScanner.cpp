@@ -466,19 +466,42 @@ TW_UINT16 NativeTransfer(TW_UINTPTR& handle) {
     return how == "cancel" ? TWRC_CANCEL : TWRC_XFERDONE;
   }
   const double xDpi = CurrentValue(ICAP_XRESOLUTION), yDpi = CurrentValue(ICAP_YRESOLUTION);
-  const double width = Value(Source.frame.Right) - Value(Source.frame.Left);
-  const double height = Value(Source.frame.Bottom) - Value(Source.frame.Top);
-  HGLOBAL image = MakeTestImage(static_cast<std::int32_t>(std::lround(width * xDpi)),
-                                static_cast<std::int32_t>(std::lround(height * yDpi)),
-                                static_cast<int>(CurrentValue(ICAP_PIXELTYPE)), xDpi);
-  if (!image) return Fail(TWCC_LOWMEMORY);
+  const auto width =
+      static_cast<std::int32_t>(std::lround((Value(Source.frame.Right) - Value(Source.frame.Left)) * xDpi));
+  const auto height =
+      static_cast<std::int32_t>(std::lround((Value(Source.frame.Bottom) - Value(Source.frame.Top)) * yDpi));
+  const int pixelType = static_cast<int>(CurrentValue(ICAP_PIXELTYPE));
+  // The image in the form [Behaviour] Image asks for; now the application's.
+  const std::string form = BehaviourSetting("Image", "dib");
+  TW_UINTPTR given = 0;
+  std::uint32_t checksum = 0;
+  if (form == "dibsection" || form == "dibsection-topdown") {
+    const bool topDown = form == "dibsection-topdown";
+    HBITMAP section = MakeTestSection(width, height, pixelType, xDpi, topDown);
+    if (!section) return Fail(TWCC_LOWMEMORY);
+    checksum = SectionChecksum(section, topDown);
+    given = reinterpret_cast<TW_UINTPTR>(section);
+  } else if (form == "brush") {
+    given = reinterpret_cast<TW_UINTPTR>(CreateSolidBrush(RGB(255, 0, 0)));  // a GDI object, but no image
+  } else {
+    HGLOBAL image = MakeTestImage(width, height, pixelType, xDpi);
+    if (!image) return Fail(TWCC_LOWMEMORY);
+    checksum = PixelChecksum(image);
+    given = reinterpret_cast<TW_UINTPTR>(image);
+  }
   LogTime("transferred");
   if (LogsChecksums()) {
     char text[48];
-    std::snprintf(text, sizeof text, "pixels checksum=%08X", static_cast<unsigned>(PixelChecksum(image)));
+    std::snprintf(text, sizeof text, "pixels checksum=%08X", static_cast<unsigned>(checksum));
     LogCall(text);
   }
-  handle = reinterpret_cast<TW_UINTPTR>(image);  // now the application's
+  // A driver written for 32 bits writes only the handle's low half.
+  if (BehaviourSetting("Handle", "whole") == "low32") {
+    const auto low = static_cast<std::uint32_t>(given);
+    std::memcpy(&handle, &low, sizeof low);
+  } else {
+    handle = given;
+  }
   Source.state = State::Transferring;
   return TWRC_XFERDONE;
 }

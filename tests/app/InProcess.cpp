@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 #include <objbase.h>
+#include <winternl.h>
 
 #include <cstdio>
 #include <cstring>
@@ -164,6 +165,22 @@ void RunOptionsDialog(const std::vector<Step>& steps) {
   KillTimer(nullptr, timer);
   EXPECT_EQ(Current.next, steps.size()) << "the dialog closed before its script ended";
   Current = {};
+}
+
+// GDI objects: GetGuiResources, or under Wine (which answers 0 there) the used entries of the
+// handle table that the PEB points to (24-byte entries, the type at byte 14).
+unsigned long GdiObjects() {
+  const auto query = reinterpret_cast<LONG(WINAPI*)(HANDLE, ULONG, PVOID, ULONG, PULONG)>(
+      reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "NtQueryInformationProcess")));
+  PROCESS_BASIC_INFORMATION basic = {};
+  if (!GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "wine_get_version") ||
+      query(GetCurrentProcess(), 0, &basic, sizeof basic, nullptr) != 0)
+    return GetGuiResources(GetCurrentProcess(), GR_GDIOBJECTS);
+  const auto* peb = reinterpret_cast<const std::uint8_t*>(basic.PebBaseAddress);
+  const auto* table = *reinterpret_cast<const std::uint8_t* const*>(peb + (sizeof(void*) == 4 ? 0x94 : 0xF8));
+  unsigned long count = 0;
+  for (int i = 0; table && i < 0x10000; ++i) count += table[i * 24 + 14] != 0;
+  return count;
 }
 
 std::wstring WindowTitle(HWND window) {

@@ -57,6 +57,10 @@ std::vector<int> ImageFacts(const std::wstring& path);
 // (its call log with Checksum=1).
 bool PixelsAsScanned(const std::wstring& path);
 
+// The GDI objects of this process: GetGuiResources, or under Wine, which answers 0 there, the used
+// entries of its GDI handle table.
+unsigned long GdiObjects();
+
 // Saves what the screen shows of a window's client area as a 24-bit .bmp file.
 bool SaveWindowPicture(HWND window, const std::wstring& path);
 

@@ -99,6 +99,50 @@ TEST_F(PressTest, FrameWithOneExtentZeroScansTheWholeFlatbed) {
   }
 }
 
+// Every form in which a driver hands over its image, in each colour type: a packed DIB; a DIB
+// section bottom-up or top-down, or one of which the driver wrote only the handle's low half.
+// Each is saved as the same picture and freed as it was made. A GDI object that is no image saves
+// nothing, keeps the earlier image and is named.
+TEST_F(PressTest, EachFormOfImageADriverHandsOverIsSavedAsTheSamePicture) {
+  const struct {
+    const char* behaviour;
+    bool saves;
+  } forms[] = {
+      {"Image=dib", true},
+      {"Image=dibsection", true},
+      {"Image=dibsection-topdown", true},
+      {"Image=dib\r\nHandle=low32", true},
+      {"Image=dibsection\r\nHandle=low32", true},
+      {"Image=brush", false},
+  };
+  // Size and bit count, then colour table and pixels.
+  const auto picture = [](const std::string& file) {
+    return file.size() < 54 ? "" : file.substr(18, 12) + file.substr(54);
+  };
+  const std::wstring image = output + L"form.bmp";
+  for (const std::int32_t pixelType : {TWPT_BW, TWPT_GRAY, TWPT_RGB}) {
+    std::string expected;
+    for (const auto& form : forms) {
+      SCOPED_TRACE(std::string(form.behaviour) + " pixel type " + std::to_string(pixelType));
+      WriteScannerControl("[Behaviour]\r\n" + std::string(form.behaviour) + "\r\n");
+      WriteFileBytes(image, "the earlier image");
+      const unsigned long gdiObjects = GdiObjects();
+      const std::int32_t status = AcquireNoUI(30, pixelType, 0, 0, 0, 0, image);
+      EXPECT_EQ(GdiObjects(), gdiObjects) << "a GDI object left behind";
+      if (!form.saves) {
+        EXPECT_EQ(status, 1);
+        EXPECT_EQ(ReadFileBytes(image), "the earlier image");
+        EXPECT_EQ(LastAcquisitionFailure().description,
+                  L"The source handed over an image the program cannot read: a GDI object of type 2.");
+        continue;
+      }
+      ASSERT_EQ(status, 0) << Narrow(LastAcquisitionFailure().description);
+      if (expected.empty()) expected = picture(ReadFileBytes(image));
+      EXPECT_TRUE(picture(ReadFileBytes(image)) == expected) << "another picture";
+    }
+  }
+}
+
 // On the bench's fault drive S: (a 1 MB disk), a press that cannot write keeps the earlier image,
 // leaves no partial file and says so in the log, and the program goes on.
 class FileFaults : public PressTest {};

@@ -4,7 +4,6 @@
 #include <windows.h>
 // psapi.h needs windows.h first.
 #include <psapi.h>
-#include <winternl.h>
 
 #include <vector>
 
@@ -16,22 +15,6 @@
 #include "InProcess.h"
 
 namespace {
-
-// GDI objects: GetGuiResources, or under Wine (which answers 0 there) the used entries of the
-// handle table that the PEB points to (24-byte entries, the type at byte 14).
-unsigned long GdiObjects() {
-  const auto query = reinterpret_cast<LONG(WINAPI*)(HANDLE, ULONG, PVOID, ULONG, PULONG)>(
-      reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "NtQueryInformationProcess")));
-  PROCESS_BASIC_INFORMATION basic = {};
-  if (!GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "wine_get_version") ||
-      query(GetCurrentProcess(), 0, &basic, sizeof basic, nullptr) != 0)
-    return GetGuiResources(GetCurrentProcess(), GR_GDIOBJECTS);
-  const auto* peb = reinterpret_cast<const std::uint8_t*>(basic.PebBaseAddress);
-  const auto* table = *reinterpret_cast<const std::uint8_t* const*>(peb + (sizeof(void*) == 4 ? 0x94 : 0xF8));
-  unsigned long count = 0;
-  for (int i = 0; table && i < 0x10000; ++i) count += table[i * 24 + 14] != 0;
-  return count;
-}
 
 // Private bytes, kernel handles (every value the handle table answers for), GDI objects. The hidden
 // window of each press is the table of presses'.
