@@ -9,6 +9,8 @@
 #include <sstream>
 #include <thread>
 
+#include <winternl.h>
+
 #include "../../common/Handles.h"
 #include "TestFolders.h"
 
@@ -20,6 +22,17 @@ const std::wregex FallbackForm(L"\\d{8}-[0-9A-Z_-]+-\\d{9}-[0-9A-Z]{8}");
 std::wstring SequenceOf(const std::wstring& name) {
   std::wsmatch match;
   return std::regex_match(name, match, SequenceForm) ? match[1].str() : L"<not a sequence name>";
+}
+
+// Where an object lives in the kernel's namespace, as the kernel names it.
+std::wstring KernelName(HANDLE object) {
+  const auto query = reinterpret_cast<NTSTATUS(WINAPI*)(HANDLE, int, void*, ULONG, ULONG*)>(
+      reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "NtQueryObject")));
+  alignas(UNICODE_STRING) unsigned char buffer[1024];
+  ULONG size = 0;
+  if (!query || query(object, 1 /* ObjectNameInformation */, buffer, sizeof buffer, &size) != 0) return L"";
+  const auto& name = *reinterpret_cast<const UNICODE_STRING*>(buffer);
+  return std::wstring(name.Buffer, name.Length / sizeof(wchar_t));
 }
 
 class StationNamesTest : public ::testing::Test {
@@ -65,13 +78,15 @@ TEST_F(StationNamesTest, ProgramsAndThreadsAskingAtOnceShareOneSequence) {
 }
 
 // A program that ended while holding the lock leaves it abandoned: the next asker still takes it,
-// and releases it for the one after.
+// and releases it for the one after. The lock lives in the namespace that every session shares,
+// so that programs of two users, of a remote session and of a service issue one sequence.
 TEST_F(StationNamesTest, LockAbandonedByAProgramThatEndedIsTakenAndGivenBack) {
   HANDLE abandoned = nullptr;
   std::thread([&, name = SequenceLockName(setup.storeFolder)] {
     abandoned = CreateMutexW(nullptr, TRUE, name.c_str());
   }).join();
   UniqueHandle lock(abandoned);
+  EXPECT_EQ(KernelName(lock.get()).rfind(L"\\BaseNamedObjects\\", 0), 0u) << KernelName(lock.get());
   setup.lockTimeoutMs = 200;
   std::wstring first = NextStationName(setup), second;
   std::thread([&] { second = NextStationName(setup); }).join();
