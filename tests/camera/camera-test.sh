@@ -29,10 +29,8 @@ if ! mount -t tmpfs -o size=16m tmpfs "$camera"; then
   exit 1
 fi
 mkdir -p "$camera/DCIM/100TEST"
-convert -seed 7 -size 160x120 plasma:fractal -quality 90 "$work/IMG_0001.JPG"
+bash "$root/tests/camera/make-photo.sh" "$work"
 cp "$work/IMG_0001.JPG" "$camera/DCIM/100TEST/"
-# Decoded as libjpeg decodes by default: the accurate integer transform.
-convert -define jpeg:dct-method=islow "$work/IMG_0001.JPG" -type truecolor BMP3:"$work/decoded.bmp"
 # The source's own dialog transfers every photo without showing itself.
 "$WINE" reg add 'HKCU\Software\Wine\Gphoto2' /v SkipUI /t REG_DWORD /d 1 /f >/dev/null
 mv "$sources/sane.ds" "$work/sane.ds"  # the camera is the only source

@@ -97,6 +97,31 @@ check "installed x64 program: $colours" installed_case 'C:\Program Files\Zembrol
 thirty_two='Presses.ChooserListsBothBitnessesAndThe32BitChoiceScansThroughThe32BitWorker'
 check "installed x64 program: $thirty_two" installed_case 'C:\Program Files\Zembrolite' "$tests64" "$thirty_two"
 
+# A real camera's photos: Wine's own camera source as the only source of the installed x64
+# program's 2.x manager, on a mass-storage camera mounted here, with the photo the host made and
+# decoded (tests/camera/make-photo.sh), and then with none.
+camera=/tmp/camera
+camera_case() {  # camera_case <the decoded photo, or none>
+  local name='CameraPresses.DISABLED_PhotosOfWinesCameraSource'
+  ZEMBROLITE_CAMERA_PHOTO=$1 ZEMBROLITE_INSTALLED='C:\Program Files\Zembrolite' timeout 1200 \
+    wine "$tests64" --gtest_also_run_disabled_tests --gtest_filter="$name" </dev/null 2>&1 | tr -d '\r' >>/job/installed.log
+  grep -c "^\[       OK \] $name " /job/installed.log | grep -qx "$2"
+}
+camera_up() {
+  [ -e /etc/mtab ] || ln -s /proc/self/mounts /etc/mtab  # where libgphoto2 looks for mounted cameras
+  mkdir -p "$camera" && mount -t tmpfs -o size=16m tmpfs "$camera" && mkdir -p "$camera/DCIM/100TEST" &&
+    cp /job/camera/IMG_0001.JPG "$camera/DCIM/100TEST/" &&
+    wine reg add 'HKCU\Software\Wine\Gphoto2' /v SkipUI /t REG_DWORD /d 1 /f >/dev/null &&
+    mv "$drive/windows/twain_64/VirtualScanner.ds" /tmp/VirtualScanner.ds
+}
+check "camera: a tmpfs with a DCIM folder mounted, the camera the x64 manager's only source" camera_up
+check "installed x64 program: Wine's camera source, two photos with its dialog, none without" \
+  camera_case 'Z:\job\camera\decoded.bmp' 1
+rm -f "$camera/DCIM/100TEST/IMG_0001.JPG"
+check "installed x64 program: Wine's camera source, an empty camera" camera_case none 2
+mv /tmp/VirtualScanner.ds "$drive/windows/twain_64/VirtualScanner.ds" 2>/dev/null
+umount "$camera" 2>/dev/null
+
 # The x64 package goes; the 32-bit manager, which the x86 package deployed too, stays for the
 # 32-bit program, which still scans through it.
 x64_uninstalled() {

@@ -24,6 +24,8 @@ cp "$build/app/app_tests.exe" "$job/app/"
 cp "$build/x64/app/app_tests.exe" "$job/app64/"
 cp "$build/bin/FakeScan.exe" "$job/bin/"
 cp -r "$build/twaindsm" "$job/"
+mkdir -p "$job/camera"
+bash "$root/tests/camera/make-photo.sh" "$job/camera"
 cp "$build/Zembrolite-$version-x86.msi" "$job/Zembrolite-1.0.0-x86.msi"
 cp "$build/x64/Zembrolite-$version-x64.msi" "$job/Zembrolite-1.0.0-x64.msi"
 # A newer package of the same files for the upgrade.
