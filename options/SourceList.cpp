@@ -218,19 +218,6 @@ INT_PTR CALLBACK ListProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lPara
   return FALSE;
 }
 
-std::vector<WORD> ListTemplate() {
-  std::vector<WORD> words(sizeof(DLGTEMPLATE) / sizeof(WORD), 0);
-  auto* header = reinterpret_cast<DLGTEMPLATE*>(words.data());
-  header->style = WS_POPUP | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME;
-  header->cx = 200;
-  header->cy = 100;
-  words.push_back(0);  // no menu
-  words.push_back(0);  // the system's dialog class
-  for (const wchar_t* c = L"Choose source"; *c; ++c) words.push_back(static_cast<WORD>(*c));
-  words.push_back(0);
-  return words;
-}
-
 }  // namespace
 
 int PickSource(HWND owner, const std::vector<ListedSource>& sources, int preselected) {
@@ -239,7 +226,7 @@ int PickSource(HWND owner, const std::vector<ListedSource>& sources, int presele
   state.sources = &sources;
   state.preselected = preselected >= 0 && static_cast<size_t>(preselected) < sources.size() ? preselected : 0;
   Shown = &state;
-  const std::vector<WORD> layout = ListTemplate();
+  const std::vector<WORD> layout = EmptyDialogTemplate(L"Choose source");
   const INT_PTR picked = DialogBoxIndirectParamW(
       GetModuleHandleW(nullptr), reinterpret_cast<const DLGTEMPLATE*>(layout.data()), owner, ListProc, 0);
   Shown = nullptr;

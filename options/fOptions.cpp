@@ -348,27 +348,12 @@ INT_PTR CALLBACK DialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lPa
   return FALSE;
 }
 
-// A dialog with no controls of its own; they are made at their designed pixel positions.
-std::vector<WORD> DialogTemplate() {
-  std::vector<WORD> words(sizeof(DLGTEMPLATE) / sizeof(WORD), 0);
-  auto* header = reinterpret_cast<DLGTEMPLATE*>(words.data());
-  header->style = WS_POPUP | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME;
-  header->cdit = 0;
-  header->cx = 300;
-  header->cy = 200;
-  words.push_back(0);  // no menu
-  words.push_back(0);  // the system's dialog class
-  for (const wchar_t* c = L"Settings"; *c; ++c) words.push_back(static_cast<WORD>(*c));
-  words.push_back(0);
-  return words;
-}
-
 }  // namespace
 
 void ShowOptionsDialog(HWND owner) {
   DialogState state;
   Open = &state;
-  const std::vector<WORD> layout = DialogTemplate();
+  const std::vector<WORD> layout = EmptyDialogTemplate(L"Settings");
   DialogBoxIndirectParamW(GetModuleHandleW(nullptr), reinterpret_cast<const DLGTEMPLATE*>(layout.data()), owner,
                           DialogProc, 0);
   Open = nullptr;

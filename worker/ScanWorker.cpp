@@ -224,14 +224,21 @@ bool AwaitWorker(Channel& channel, WorkerProcess& worker, KeptQuit& quit) {
   }
 }
 
-// Reads one message of a kind, or learns that the worker ended or the time ran out.
-template <typename Message>
-bool Receive(Channel& channel, WorkerProcess& worker, WorkerMessageKind kind, Message& message, DWORD timeoutMs,
-             KeptQuit& quit, std::vector<unsigned char>& bytes) {
+// Reads the next message whatever it is, or learns that the worker ended or the time ran out.
+bool ReceiveBytes(Channel& channel, WorkerProcess& worker, DWORD timeoutMs, KeptQuit& quit,
+                  std::vector<unsigned char>& bytes) {
   bytes.clear();
   if (!channel.startRead()) return false;
   if (WaitOnWorker(channel.readEvent(), worker, channel, timeoutMs, quit) != Woke::Event) return false;
-  return channel.finishRead(bytes) && ReadWorkerMessage(bytes.data(), bytes.size(), kind, message);
+  return channel.finishRead(bytes);
+}
+
+// Reads one message of a kind.
+template <typename Message>
+bool Receive(Channel& channel, WorkerProcess& worker, WorkerMessageKind kind, Message& message, DWORD timeoutMs,
+             KeptQuit& quit, std::vector<unsigned char>& bytes) {
+  return ReceiveBytes(channel, worker, timeoutMs, quit, bytes) &&
+         ReadWorkerMessage(bytes.data(), bytes.size(), kind, message);
 }
 
 // Before the source's dialog the worker may take the foreground, and the main window takes no
@@ -415,12 +422,7 @@ bool CollectSources(SourceListing& listing, HWND owner, KeptQuit& quit) {
   if (!started.channel.send(job)) return false;
   std::vector<unsigned char> bytes;
   for (;;) {
-    bytes.clear();
-    if (!started.channel.startRead() ||
-        WaitOnWorker(started.channel.readEvent(), started.process, started.channel, HelloTimeoutMs, quit) !=
-            Woke::Event ||
-        !started.channel.finishRead(bytes))
-      return false;
+    if (!ReceiveBytes(started.channel, started.process, HelloTimeoutMs, quit, bytes)) return false;
     WorkerSource source{};
     WorkerAnswer answer{};
     if (ReadWorkerMessage(bytes.data(), bytes.size(), WorkerMessageKind::Source, source))
